@@ -1,0 +1,38 @@
+# Test infrastructure: X servers with and without video modes, XTest input,
+# screen captures, a GLUT window environment, and its own self-test.
+find_package(ZLIB REQUIRED)
+find_package(Threads REQUIRED)
+include(GoogleTest)
+if(NOT TARGET X11::Xtst)
+  message(FATAL_ERROR "libXtst (X11::Xtst) is required for the X server tests")
+endif()
+
+set(kantenwerk_support_dir ${CMAKE_CURRENT_LIST_DIR}/support)
+
+add_library(kantenwerk_testsupport STATIC
+  ${kantenwerk_support_dir}/child_process.cpp
+  ${kantenwerk_support_dir}/test_server.cpp
+  ${kantenwerk_support_dir}/x_session.cpp
+  ${kantenwerk_support_dir}/gl_window_environment.cpp)
+target_include_directories(kantenwerk_testsupport PUBLIC ${kantenwerk_support_dir})
+target_compile_definitions(kantenwerk_testsupport PRIVATE
+  KANTENWERK_XORG_DIR="${CMAKE_CURRENT_LIST_DIR}/xorg")
+target_link_libraries(kantenwerk_testsupport PUBLIC
+  GTest::gtest X11::X11 X11::Xtst GLUT::GLUT OpenGL::GL ZLIB::ZLIB Threads::Threads)
+
+# Small GLUT programs the self-test runs in child processes: freeglut allows
+# one display per process.
+add_executable(gamemode_probe ${kantenwerk_support_dir}/gamemode_probe.cpp)
+target_link_libraries(gamemode_probe PRIVATE GLUT::GLUT OpenGL::GL)
+add_executable(input_probe ${kantenwerk_support_dir}/input_probe.cpp)
+target_link_libraries(input_probe PRIVATE GLUT::GLUT OpenGL::GL)
+
+add_executable(support_test ${kantenwerk_support_dir}/support_test.cpp)
+target_link_libraries(support_test PRIVATE kantenwerk_testsupport)
+target_compile_definitions(support_test PRIVATE
+  KANTENWERK_GAMEMODE_PROBE="$<TARGET_FILE:gamemode_probe>"
+  KANTENWERK_INPUT_PROBE="$<TARGET_FILE:input_probe>")
+add_dependencies(support_test gamemode_probe input_probe)
+gtest_discover_tests(support_test
+  DISCOVERY_MODE PRE_TEST
+  PROPERTIES TIMEOUT 60 LABELS xserver)

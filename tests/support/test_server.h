@@ -1,0 +1,53 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+
+namespace kantenwerk::testsupport {
+
+enum class ServerKind {
+    FullModes, // Xorg dummy: 1280x1024, 1024x768, 800x600 at 60 Hz
+    Only1024,  // Xorg dummy: 1024x768 at 60 Hz only
+    NoModes,   // Xvfb 1280x1024x24: no video mode extension at all
+};
+
+const char* toString(ServerKind kind);
+
+// An X server of the given kind on a free display, for the lifetime of the
+// object. The constructor returns once the server accepts connections and
+// throws std::runtime_error (with the log tail) if it does not. The server
+// also dies with the test process (PR_SET_PDEATHSIG), so construct it on the
+// test's main thread.
+class TestServer {
+public:
+    explicit TestServer(ServerKind kind,
+                        std::chrono::milliseconds startLimit = std::chrono::seconds(20));
+    ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    ServerKind kind() const { return kind_; }
+    const std::string& display() const { return display_; } // ":N"
+    int displayNumber() const { return number_; }
+    pid_t pid() const { return pid_; }
+    bool isRunning();
+
+    // Last lines of the server's output, for failure messages.
+    std::string logTail(int lines = 30) const;
+
+    // Idempotent; the destructor calls it.
+    void stop();
+
+private:
+    bool start(int number, std::chrono::milliseconds limit, std::string& failure);
+
+    ServerKind kind_;
+    std::string tempDir_;
+    std::string display_;
+    int number_ = -1;
+    pid_t pid_ = -1;
+};
+
+}  // namespace kantenwerk::testsupport
