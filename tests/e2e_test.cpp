@@ -1,0 +1,411 @@
+// The real program on its own X server, used as a user would: keys and
+// pointer through XTest, the screen through captures, plus its console
+// output and exit status. Orientations after real input come from the probe
+// build of the program, which reports them on standard error at exit.
+// gtest comes before Xlib, whose macros (None, Bool) clash with it.
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+#include "test_server.h"
+#include "x_session.h"
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace kantenwerk::testsupport;
+using namespace std::chrono_literals;
+
+const std::string plainProgram = KANTENWERK_PROGRAM;
+const std::string probeProgram = KANTENWERK_PROBE;
+
+const Rgb background{217, 217, 217};
+const Rgb white{255, 255, 255};
+const Rgb black{0, 0, 0};
+
+using Matrix = std::array<float, 16>;
+const Matrix startOrientation = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -1, 1};
+
+// View coordinates (-0.5 to 0.5 over the square area, y up) to window pixels.
+Point windowPoint(double viewX, double viewY, Size screen)
+{
+    const int offset = (screen.width - screen.height) / 2;
+    return {int(offset + (viewX + 0.5) * screen.height), int((0.5 - viewY) * screen.height)};
+}
+
+void clickToolbar(XSession& session, int button, unsigned mouseButton)
+{
+    session.movePointer(962 + 40 * button, 1004);  // button centres, 1 to 4 from the left
+    session.clickButton(mouseButton);
+}
+
+// The orientations the probe reports at exit.
+struct Orientations {
+    std::map<std::string, Matrix> matrix;  // slot1, slot2, slot3, working
+    int activeSlot = -1;
+};
+
+Orientations parseDump(const std::string& text)
+{
+    Orientations result;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string name;
+        fields >> name;
+        if (name == "activeSlot") {
+            fields >> result.activeSlot;
+        } else if (name == "working" || name.rfind("slot", 0) == 0) {
+            Matrix m{};
+            for (float& value : m) fields >> value;
+            if (fields) result.matrix[name] = m;
+        }
+    }
+    return result;
+}
+
+::testing::AssertionResult samePicture(const ScreenImage& actual, const ScreenImage& expected)
+{
+    int differing = 0;
+    for (std::size_t k = 0; k < actual.rgb().size(); k += 3)
+        differing += !std::equal(&actual.rgb()[k], &actual.rgb()[k] + 3, &expected.rgb()[k]);
+    if (differing == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << differing << " pixels differ";
+}
+
+// One X server and the program on it, which may be started more than once.
+class Kantenwerk : public ::testing::Test {
+protected:
+    void startServer(ServerKind kind = ServerKind::FullModes)
+    {
+        server = std::make_unique<TestServer>(kind);
+        session = std::make_unique<XSession>(server->display());
+    }
+
+    void launch(const std::string& path)
+    {
+        program.reset();
+        program = std::make_unique<ChildProcess>(path, std::vector<std::string>{},
+                                                 std::map<std::string, std::string>{{"DISPLAY", server->display()}});
+    }
+
+    // Starts the program and waits until its first frame is on the screen:
+    // grey bars, the grey cross at the centre, a white face in each quadrant.
+    void startProgram(const std::string& path = plainProgram)
+    {
+        if (!server) startServer();
+        launch(path);
+        const Size screen = session->screenSize();
+        const std::pair<Point, Rgb> expected[] = {
+            {{5, 5}, background}, {{screen.width - 5, screen.height - 5}, background},
+            {windowPoint(0, 0, screen), background},   {windowPoint(0.1, 0.1, screen), white},
+            {windowPoint(-0.1, 0.1, screen), white},   {windowPoint(-0.1, -0.1, screen), white},
+            {windowPoint(0.1, -0.1, screen), white}};
+        const bool shown = waitUntil([&] {
+            const ScreenImage picture = session->capture();
+            return std::all_of(std::begin(expected), std::end(expected),
+                               [&](const auto& at) { return picture.pixel(at.first.x, at.first.y) == at.second; });
+        }, 20s, 20ms);
+        if (!shown) throw std::runtime_error("no first frame\n" + program->stdoutText() + program->stderrText());
+        startPicture = session->capture();
+    }
+
+    // Polls captures until the picture has not changed for a second: every
+    // animation has ended. A shorter span could take a program stalled on a
+    // busy machine for one at rest.
+    ScreenImage restingPicture()
+    {
+        ScreenImage resting = session->capture();
+        auto since = std::chrono::steady_clock::now();
+        const bool rested = waitUntil([&] {
+            ScreenImage next = session->capture();
+            if (next.rgb() == resting.rgb()) return std::chrono::steady_clock::now() - since >= 1s;
+            resting = std::move(next);
+            since = std::chrono::steady_clock::now();
+            return false;
+        }, 30s);
+        if (!rested) throw std::runtime_error("the picture never came to rest");
+        return resting;
+    }
+
+    bool waitForChange(const ScreenImage& before)
+    {
+        return waitUntil([&] { return session->capture().rgb() != before.rgb(); }, 10s);
+    }
+
+    // The resting picture after an action that must change what is shown.
+    ScreenImage pictureAfterChange(const ScreenImage& before)
+    {
+        if (!waitForChange(before)) throw std::runtime_error("the picture did not change");
+        return restingPicture();
+    }
+
+    // Ends the program with Escape and returns the probe's report.
+    Orientations quit()
+    {
+        session->tapKey(XK_Escape);
+        const ExitStatus status = program->waitExit(10s);
+        EXPECT_TRUE(status.succeeded()) << status.describe();
+        // The next start must not take this run's last frame for its first.
+        EXPECT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c != background; }, 10s));
+        return parseDump(program->stderrText());
+    }
+
+    std::unique_ptr<TestServer> server;
+    std::unique_ptr<XSession> session;
+    std::unique_ptr<ChildProcess> program;  // destroyed before the server
+    ScreenImage startPicture;
+};
+
+template <typename Case>
+class KantenwerkWith : public Kantenwerk, public ::testing::WithParamInterface<Case> {};
+
+// ---- start-up ------------------------------------------------------------
+
+struct StartupCase {
+    std::string name;
+    ServerKind kind;
+    std::string output;
+    bool runs;  // false: exits 1 without a window
+};
+
+void PrintTo(const StartupCase& param, std::ostream* out) { *out << param.name; }
+
+using StartsUp = KantenwerkWith<StartupCase>;
+
+TEST_P(StartsUp, ReportsTheModeOnStandardOutputAndShowsTheAreaOrExitsWithStatusOne)
+{
+    const StartupCase& param = GetParam();
+    startServer(param.kind);
+    // Every window the program maps is reported to us as a MapNotify on the root.
+    ::Display* display = session->display();
+    XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+    session->sync();
+    if (param.runs) {
+        startProgram();
+        // Flushed at once: readable while the program still runs.
+        ASSERT_TRUE(waitUntil([&] { return program->stdoutText() == param.output; }, 5s)) << program->stdoutText();
+        EXPECT_TRUE(program->isRunning());
+        quit();
+    } else {
+        launch(plainProgram);
+        const ExitStatus status = program->waitExit(20s);
+        EXPECT_TRUE(status.exited && status.code == 1) << status.describe();
+    }
+    EXPECT_EQ(program->stdoutText(), param.output);
+    session->sync();
+    XEvent event;
+    EXPECT_EQ(XCheckTypedEvent(display, MapNotify, &event) == True, param.runs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, StartsUp,
+    ::testing::Values(
+        StartupCase{"FullModes", ServerKind::FullModes,
+                    "Starte Kantenwerk.\nBildschirmaufloesung 1280x1024 Pixel bei 32 bit Farbtiefe und 60 hertz\n",
+                    true},
+        StartupCase{"Only1024", ServerKind::Only1024,
+                    "Starte Kantenwerk.\nBildschirmaufloesung 1024x768 Pixel bei 32 bit Farbtiefe und 60 hertz\n",
+                    true},
+        StartupCase{"NoModes", ServerKind::NoModes,
+                    "Bildschirmmodi werden von der Grafikkarte nicht unterst\xC3\xBCtzt.\n", false}),
+    ::testing::PrintToStringParamName());
+
+class WithoutDisplay : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WithoutDisplay, LeavesTheMessageToTheToolkitAndFailsWithoutACrash)
+{
+    ASSERT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X999"));
+    ChildProcess program(plainProgram, {}, {{"DISPLAY", GetParam()}});
+    const ExitStatus status = program.waitExit(10s);
+    EXPECT_TRUE(status.exited && status.code != 0) << status.describe();
+    EXPECT_NE(program.stderrText(), "");
+    EXPECT_EQ(program.stdoutText(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Displays, WithoutDisplay, ::testing::Values(":999", ""),
+                         [](const auto& info) { return info.param.empty() ? "Empty" : "NoServer"; });
+
+// ---- commands, from the keyboard and the toolbar ---------------------------
+
+struct ActionCase {
+    std::string name;
+    std::function<void(XSession&)> act;
+};
+
+void PrintTo(const ActionCase& param, std::ostream* out) { *out << param.name; }
+
+std::function<void(XSession&)> pressToolbar(int button, unsigned mouseButton)
+{
+    return [=](XSession& session) { clickToolbar(session, button, mouseButton); };
+}
+
+std::function<void(XSession&)> tapKeys(std::vector<unsigned long> keysyms)
+{
+    return [=](XSession& session) {
+        for (const unsigned long keysym : keysyms) session.tapKey(keysym);
+    };
+}
+
+using Ends = KantenwerkWith<ActionCase>;
+
+TEST_P(Ends, WithStatusZero)
+{
+    startProgram();
+    GetParam().act(*session);
+    const ExitStatus status = program->waitExit(10s);
+    EXPECT_TRUE(status.succeeded()) << status.describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, Ends,
+                         ::testing::Values(ActionCase{"Escape", tapKeys({XK_Escape})},
+                                           ActionCase{"UpperQ", tapKeys({XK_Q})},
+                                           ActionCase{"LowerQ", tapKeys({XK_q})},
+                                           ActionCase{"ExitButtonLeft", pressToolbar(4, 1)},
+                                           ActionCase{"ExitButtonMiddle", pressToolbar(4, 2)},
+                                           ActionCase{"ExitButtonRight", pressToolbar(4, 3)}),
+                         ::testing::PrintToStringParamName());
+
+// The generator is never seeded, so every run's first scramble is the same;
+// keys outside the command table must not disturb it.
+using FirstScramble = KantenwerkWith<ActionCase>;
+
+TEST_P(FirstScramble, IsTheSameInEveryRunAndTurnsAllThreeSlots)
+{
+    startProgram(probeProgram);
+    session->tapKey(XK_z);
+    const ScreenImage expectedPicture = pictureAfterChange(startPicture);
+    const Orientations expected = quit();
+
+    startProgram(probeProgram);
+    GetParam().act(*session);
+    EXPECT_TRUE(samePicture(pictureAfterChange(startPicture), expectedPicture));
+    const Orientations actual = quit();
+    EXPECT_EQ(actual.matrix, expected.matrix);
+    EXPECT_EQ(actual.activeSlot, 3);
+    for (const char* slot : {"slot1", "slot2", "slot3"}) EXPECT_NE(actual.matrix.at(slot), startOrientation) << slot;
+    EXPECT_EQ(actual.matrix.at("working"), actual.matrix.at("slot3"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, FirstScramble,
+    ::testing::Values(ActionCase{"LowerZ", tapKeys({XK_z})}, ActionCase{"UpperZ", tapKeys({XK_Z})},
+                      ActionCase{"UnlistedKeysThenZ",
+                                 tapKeys({XK_1, XK_space, XK_Return, XK_x, XK_Tab, XK_F1, XK_Left, XK_z})},
+                      ActionCase{"ScrambleButtonLeft", pressToolbar(2, 1)},
+                      ActionCase{"ScrambleButtonMiddle", pressToolbar(2, 2)}),
+    ::testing::PrintToStringParamName());
+
+using Reset = KantenwerkWith<ActionCase>;
+
+TEST_P(Reset, JoinsTheFourQuartersAgainAfterAScramble)
+{
+    startProgram();
+    session->tapKey(XK_z);
+    ASSERT_TRUE(waitForChange(startPicture));
+    GetParam().act(*session);
+    EXPECT_TRUE(waitUntil([&] { return session->capture().rgb() == startPicture.rgb(); }, 10s))
+        << samePicture(session->capture(), startPicture).message();
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, Reset,
+                         ::testing::Values(ActionCase{"UpperA", tapKeys({XK_A})},
+                                           ActionCase{"LowerA", tapKeys({XK_a})},
+                                           ActionCase{"ResetButtonLeft", pressToolbar(3, 1)},
+                                           ActionCase{"ResetButtonRight", pressToolbar(3, 3)}),
+                         ::testing::PrintToStringParamName());
+
+class FacesButton : public KantenwerkWith<unsigned> {};
+
+TEST_P(FacesButton, FadesTheFacesToBlackAndASecondPressBringsThemBack)
+{
+    startProgram();
+    const Point face = windowPoint(0.1, 0.1, session->screenSize());
+    clickToolbar(*session, 1, GetParam());
+    EXPECT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == black; }, 10s));
+    clickToolbar(*session, 1, GetParam());
+    EXPECT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 10s));
+}
+
+INSTANTIATE_TEST_SUITE_P(MouseButtons, FacesButton, ::testing::Values(1u, 2u, 3u),
+                         [](const auto& info) { return "Button" + std::to_string(info.param); });
+
+// ---- drags ---------------------------------------------------------------
+
+struct DragCase {
+    std::string name;
+    unsigned mouseButton;
+    Point from, to;
+    int slot;       // shown in the quadrant of the press
+    Matrix turned;  // its orientation after the drag
+};
+
+void PrintTo(const DragCase& param, std::ostream* out) { *out << param.name; }
+
+using Drag = KantenwerkWith<DragCase>;
+
+TEST_P(Drag, TurnsOnlyTheSlotOfTheQuadrantWhereItStarted)
+{
+    const DragCase& param = GetParam();
+    startProgram(probeProgram);
+    session->drag(param.mouseButton, param.from, param.to, 16);
+    const Orientations result = quit();
+    for (int slot = 1; slot <= 3; ++slot) {
+        const Matrix& actual = result.matrix.at("slot" + std::to_string(slot));
+        const Matrix& expected = slot == param.slot ? param.turned : startOrientation;
+        for (int k = 0; k < 16; ++k) EXPECT_NEAR(actual[k], expected[k], 1e-4) << "slot" << slot << " m" << k;
+    }
+    EXPECT_EQ(result.matrix.at("working"), result.matrix.at("slot" + std::to_string(param.slot)));
+    EXPECT_EQ(result.activeSlot, param.slot);
+}
+
+const float half = 0.70710678f;
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, Drag,
+    ::testing::Values(
+        // Half the square to the right, on into the upper right quadrant: a
+        // quarter turn about the vertical axis, the front moving right.
+        DragCase{"LeftFromUpperLeftIntoUpperRight", 1, {300, 300}, {812, 300}, 2,
+                 {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, -1, 1}},
+        // A quarter of the square to the right: 45 degrees clockwise about the viewing axis.
+        DragCase{"RightInLowerRight", 3, {700, 700}, {956, 700}, 3,
+                 {half, half, 0, 0, -half, half, 0, 0, 0, 0, 1, 0, 0, 0, -1, 1}}),
+    ::testing::PrintToStringParamName());
+
+// ---- rest ----------------------------------------------------------------
+
+// Once every animation has ended the program must sleep in the event loop.
+using AtRest = KantenwerkWith<ActionCase>;
+
+TEST_P(AtRest, UsesNoCpu)
+{
+    startProgram();
+    GetParam().act(*session);
+    restingPicture();
+    const long long before = program->cpuTicks();
+    std::this_thread::sleep_for(2s);  // the measurement itself
+    const long long used = program->cpuTicks() - before;
+    RecordProperty("ticks", std::to_string(used));
+    EXPECT_EQ(used, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Animations, AtRest,
+    ::testing::Values(ActionCase{"AfterStartUp", [](XSession&) {}},
+                      ActionCase{"AfterLeftDrag", [](XSession& s) { s.drag(1, {300, 300}, {500, 450}, 10); }},
+                      ActionCase{"AfterRightDrag", [](XSession& s) { s.drag(3, {700, 700}, {800, 650}, 10); }},
+                      ActionCase{"AfterFacesButton", pressToolbar(1, 1)},
+                      ActionCase{"AfterScrambleButton", pressToolbar(2, 1)}),
+    ::testing::PrintToStringParamName());
+
+}  // namespace
