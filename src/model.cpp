@@ -63,19 +63,51 @@ void applyPerspective()
     }
 }
 
+namespace {
+
+// The line through u and v as a*x + b*y + c = 0, its coefficients stored as float.
+struct Line {
+    float a, b, c;
+};
+
+Line lineThrough(float ux, float uy, float vx, float vy)
+{
+    return {float(double(vy) - uy), float(double(ux) - vx),
+            float(double(vx) * uy - double(ux) * vy)};
+}
+
+// True when q1 and q2 lie strictly on the same side of the line; a zero
+// never separates.
+bool sameSide(const Line& line, float q1x, float q1y, float q2x, float q2y)
+{
+    const float s1 = float((double(line.a) * q1x + double(line.b) * q1y) + line.c);
+    const float s2 = float((double(line.a) * q2x + double(line.b) * q2y) + line.c);
+    return (s1 < 0.0f && s2 < 0.0f) || (s1 > 0.0f && s2 > 0.0f);
+}
+
+}  // namespace
+
 void classifyOutline()
 {
+    // The same tests as segmentsIntersect, with each line's coefficients
+    // computed once instead of for every pair.
+    Line edgeLines[12];
+    for (int j = 0; j < 12; ++j) {
+        const Edge& edge = projectedEdges[j];
+        edgeLines[j] = lineThrough(edge.start.x, edge.start.y, edge.end.x, edge.end.y);
+    }
     for (int i = 0; i < 12; ++i) {
         Edge& edge = projectedEdges[i];
         const float farX = float(edge.mid.x * 10000.0);
         const float farY = float(edge.mid.y * 10000.0);
+        const Line ray = lineThrough(edge.mid.x, edge.mid.y, farX, farY);
         edge.onOutline = 1;
         for (int j = 0; j < 12; ++j) {
             if (j == i)
                 continue;
             const Edge& other = projectedEdges[j];
-            if (segmentsIntersect(edge.mid.x, edge.mid.y, farX, farY,
-                                  other.start.x, other.start.y, other.end.x, other.end.y)) {
+            if (!sameSide(ray, other.start.x, other.start.y, other.end.x, other.end.y) &&
+                !sameSide(edgeLines[j], edge.mid.x, edge.mid.y, farX, farY)) {
                 edge.onOutline = 0;
                 break;
             }
@@ -83,25 +115,12 @@ void classifyOutline()
     }
 }
 
-// Side values of both points q1, q2 against the line through u and v; true
-// when both lie strictly on the same side. A zero never separates.
-static bool sameSide(float ux, float uy, float vx, float vy,
-                     float q1x, float q1y, float q2x, float q2y)
-{
-    const float a = float(double(vy) - uy);
-    const float b = float(double(ux) - vx);
-    const float c = float(double(vx) * uy - double(ux) * vy);
-    const float s1 = float((double(a) * q1x + double(b) * q1y) + c);
-    const float s2 = float((double(a) * q2x + double(b) * q2y) + c);
-    return (s1 < 0.0f && s2 < 0.0f) || (s1 > 0.0f && s2 > 0.0f);
-}
-
 int segmentsIntersect(float p1x, float p1y, float p2x, float p2y,
                       float q1x, float q1y, float q2x, float q2y)
 {
-    if (sameSide(p1x, p1y, p2x, p2y, q1x, q1y, q2x, q2y))
+    if (sameSide(lineThrough(p1x, p1y, p2x, p2y), q1x, q1y, q2x, q2y))
         return 0;
-    if (sameSide(q1x, q1y, q2x, q2y, p1x, p1y, p2x, p2y))
+    if (sameSide(lineThrough(q1x, q1y, q2x, q2y), p1x, p1y, p2x, p2y))
         return 0;
     return 1;
 }
