@@ -28,19 +28,20 @@ int pickToolbar(int x, int y)
     gluOrtho2D(0.0, toolbarWidth, 0.0, toolbarHeight);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+    // A vertex array, not glBegin/glEnd: Mesa never frees an immediate-mode
+    // vertex buffer that a select-mode draw has used, a leak on every press.
+    const float h = float(buttonHalfSize);
+    const GLfloat square[12] = {-h, -h, 0.0f, -h, h, 0.0f, h, h, 0.0f, h, -h, 0.0f};
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, square);
     for (int button = buttonFaces; button <= buttonExit; ++button) {
-        const float h = float(buttonHalfSize);
         glPushMatrix();
         glTranslatef(float(buttonCentreX(button)), float(buttonCentreY), 0.0f);
         glLoadName(button);
-        glBegin(GL_POLYGON);
-        glVertex3f(-h, -h, 0.0f);
-        glVertex3f(-h, h, 0.0f);
-        glVertex3f(h, h, 0.0f);
-        glVertex3f(h, -h, 0.0f);
-        glEnd();
+        glDrawArrays(GL_POLYGON, 0, 4);
         glPopMatrix();
     }
+    glDisableClientState(GL_VERTEX_ARRAY);
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glFlush();
