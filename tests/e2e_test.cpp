@@ -1,11 +1,12 @@
 // The real program on its own X server, used as a user would: keys and
 // pointer through XTest, the screen through captures, plus its console
-// output and exit status. Orientations after real input come from the probe
+// output and exit status. ProbeReport after real input come from the probe
 // build of the program, which reports them on standard error at exit.
 // gtest comes before Xlib, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
 #include "child_process.h"
+#include "probe_report.h"
 #include "test_server.h"
 #include "x_session.h"
 
@@ -17,7 +18,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 namespace {
@@ -32,7 +32,6 @@ const Rgb background{217, 217, 217};
 const Rgb white{255, 255, 255};
 const Rgb black{0, 0, 0};
 
-using Matrix = std::array<float, 16>;
 const Matrix startOrientation = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -1, 1};
 
 // View coordinates (-0.5 to 0.5 over the square area, y up) to window pixels.
@@ -46,31 +45,6 @@ void clickToolbar(XSession& session, int button, unsigned mouseButton)
 {
     session.movePointer(962 + 40 * button, 1004);  // button centres, 1 to 4 from the left
     session.clickButton(mouseButton);
-}
-
-// The orientations the probe reports at exit.
-struct Orientations {
-    std::map<std::string, Matrix> matrix;  // slot1, slot2, slot3, working
-    int activeSlot = -1;
-};
-
-Orientations parseDump(const std::string& text)
-{
-    Orientations result;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string name;
-        fields >> name;
-        if (name == "activeSlot") {
-            fields >> result.activeSlot;
-        } else if (name == "working" || name.rfind("slot", 0) == 0) {
-            Matrix m{};
-            for (float& value : m) fields >> value;
-            if (fields) result.matrix[name] = m;
-        }
-    }
-    return result;
 }
 
 ::testing::AssertionResult samePicture(const ScreenImage& actual, const ScreenImage& expected)
@@ -150,14 +124,14 @@ protected:
     }
 
     // Ends the program with Escape and returns the probe's report.
-    Orientations quit()
+    ProbeReport quit()
     {
         session->tapKey(XK_Escape);
         const ExitStatus status = program->waitExit(10s);
         EXPECT_TRUE(status.succeeded()) << status.describe();
         // The next start must not take this run's last frame for its first.
         EXPECT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c != background; }, 10s));
-        return parseDump(program->stderrText());
+        return parseProbeReport(program->stderrText());
     }
 
     std::unique_ptr<TestServer> server;
@@ -284,16 +258,16 @@ TEST_P(FirstScramble, IsTheSameInEveryRunAndTurnsAllThreeSlots)
     startProgram(probeProgram);
     session->tapKey(XK_z);
     const ScreenImage expectedPicture = pictureAfterChange(startPicture);
-    const Orientations expected = quit();
+    const ProbeReport expected = quit();
 
     startProgram(probeProgram);
     GetParam().act(*session);
     EXPECT_TRUE(samePicture(pictureAfterChange(startPicture), expectedPicture));
-    const Orientations actual = quit();
-    EXPECT_EQ(actual.matrix, expected.matrix);
+    const ProbeReport actual = quit();
+    EXPECT_EQ(actual.matrices, expected.matrices);
     EXPECT_EQ(actual.activeSlot, 3);
-    for (const char* slot : {"slot1", "slot2", "slot3"}) EXPECT_NE(actual.matrix.at(slot), startOrientation) << slot;
-    EXPECT_EQ(actual.matrix.at("working"), actual.matrix.at("slot3"));
+    for (const char* slot : {"slot1", "slot2", "slot3"}) EXPECT_NE(actual.matrices.at(slot), startOrientation) << slot;
+    EXPECT_EQ(actual.matrices.at("working"), actual.matrices.at("slot3"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -358,13 +332,13 @@ TEST_P(Drag, TurnsOnlyTheSlotOfTheQuadrantWhereItStarted)
     const DragCase& param = GetParam();
     startProgram(probeProgram);
     session->drag(param.mouseButton, param.from, param.to, 16);
-    const Orientations result = quit();
+    const ProbeReport result = quit();
     for (int slot = 1; slot <= 3; ++slot) {
-        const Matrix& actual = result.matrix.at("slot" + std::to_string(slot));
+        const Matrix& actual = result.matrices.at("slot" + std::to_string(slot));
         const Matrix& expected = slot == param.slot ? param.turned : startOrientation;
         for (int k = 0; k < 16; ++k) EXPECT_NEAR(actual[k], expected[k], 1e-4) << "slot" << slot << " m" << k;
     }
-    EXPECT_EQ(result.matrix.at("working"), result.matrix.at("slot" + std::to_string(param.slot)));
+    EXPECT_EQ(result.matrices.at("working"), result.matrices.at("slot" + std::to_string(param.slot)));
     EXPECT_EQ(result.activeSlot, param.slot);
 }
 

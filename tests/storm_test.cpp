@@ -1,0 +1,306 @@
+// Abuse: a long storm of random real input through the X server. Afterwards
+// the program must still run, end cleanly on Escape and hold three proper
+// rotations. The seed is printed; KANTENWERK_STORM_SEED replays a run.
+// For scripts/memcheck: KANTENWERK_STORM_EVENTS sets the length,
+// KANTENWERK_STORM_PACE lets the program rest after every that many events
+// (no backlog of queued events), KANTENWERK_STORM_LAUNCHER runs the program
+// under a tool (e.g. "heaptrack -o FILE").
+#include <X11/keysym.h>
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "probe_report.h"
+#include "test_server.h"
+#include "x_session.h"
+
+namespace {
+
+using namespace kantenwerk::testsupport;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const int screenWidth = 1280;
+const int screenHeight = 1024;
+// Toolbar button centres in window pixels (the window covers the screen).
+const Point toolbarCentres[] = {{1002, 1004}, {1042, 1004}, {1082, 1004}};
+const Point exitCentre = {1122, 1004};
+// The exit square reaches 10 pixels from its centre, the pick 2.5 more.
+const int exitReach = 14;
+
+// Keys that do not end the program: no Escape, q or Q.
+const std::vector<unsigned long> stormKeys = [] {
+    std::vector<unsigned long> keys = {XK_space, XK_Return, XK_Tab, XK_BackSpace, XK_Delete,
+                                       XK_Left,  XK_Right,  XK_Up,  XK_Down,      XK_Home,
+                                       XK_End,   XK_F1,     XK_F5,  XK_F12,       XK_Shift_L};
+    for (unsigned long key = XK_a; key <= XK_z; ++key)
+        if (key != XK_q) keys.insert(keys.end(), {key, key - XK_a + XK_A});
+    for (unsigned long key = XK_0; key <= XK_9; ++key) keys.push_back(key);
+    return keys;
+}();
+
+std::string environmentText(const char* name, const std::string& fallback)
+{
+    const char* text = std::getenv(name);
+    return text && *text ? text : fallback;
+}
+
+std::vector<std::string> splitWords(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+// Fields of /proc/PID/stat after the command name, which may hold spaces.
+std::vector<std::string> statFields(const std::string& procDir)
+{
+    std::ifstream stat(procDir + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return {};
+    return splitWords(line.substr(line.rfind(')') + 1));
+}
+
+// The program itself, also when a launcher runs it as its child: the
+// process of the group whose name starts with "kantenwerk".
+std::string programProcDir(pid_t group)
+{
+    std::string found = "/proc/" + std::to_string(group);
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
+        const std::string dir = std::string("/proc/") + entry->d_name;
+        std::ifstream stat(dir + "/stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.find("(kantenwerk") == std::string::npos) continue;
+        const std::vector<std::string> fields = statFields(dir);
+        if (fields.size() > 2 && fields[2] == std::to_string(group)) found = dir;
+    }
+    if (proc) closedir(proc);
+    return found;
+}
+
+long long cpuTicks(const std::string& procDir)
+{
+    const std::vector<std::string> fields = statFields(procDir);
+    // utime and stime are fields 14 and 15 of the whole line.
+    return fields.size() > 12 ? std::stoll(fields[11]) + std::stoll(fields[12]) : -1;
+}
+
+long residentKiB(const std::string& procDir)
+{
+    std::ifstream status(procDir + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// Waits until the program has used no CPU for three polls in a row: its
+// queue is worked off and no animation runs.
+bool waitUntilIdle(const std::string& procDir, std::chrono::milliseconds poll)
+{
+    long long last = cpuTicks(procDir);
+    int quietPolls = 0;
+    return waitUntil(
+        [&] {
+            const long long now = cpuTicks(procDir);
+            quietPolls = now == last ? quietPolls + 1 : 0;
+            last = now;
+            return quietPolls >= 3;
+        },
+        600s, poll);
+}
+
+struct StormCounts {
+    int moves = 0;
+    int presses = 0;
+    int releases = 0;
+    int toolbarPresses = 0;
+    int keys = 0;
+    int total() const { return moves + presses + releases + keys; }
+    int buttonEvents() const { return presses + releases; }
+};
+
+// Random pointer moves, presses and releases of buttons 1 to 3 (interleaved,
+// a tenth of the presses aimed at the first three toolbar buttons) and key
+// taps. Calls pause after every pauseEvery events.
+class Storm {
+public:
+    Storm(XSession& session, unsigned seed) : session_(session), random_(seed) {}
+
+    StormCounts run(int events, int pauseEvery, const std::function<void(const StormCounts&)>& pause)
+    {
+        for (int next = pauseEvery; counts_.total() < events;) {
+            step();
+            if (counts_.total() >= next) {
+                pause(counts_);
+                next += pauseEvery;
+            }
+        }
+        for (unsigned button = 1; button <= 3; ++button)
+            if (held_[button]) release(button);
+        return counts_;
+    }
+
+private:
+    int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+
+    void moveTo(Point point)
+    {
+        session_.movePointer(point.x, point.y);
+        pointer_ = point;
+        ++counts_.moves;
+    }
+
+    bool nearExitButton() const
+    {
+        return std::abs(pointer_.x - exitCentre.x) <= exitReach && std::abs(pointer_.y - exitCentre.y) <= exitReach;
+    }
+
+    void press(unsigned button)
+    {
+        if (uniform(0, 9) == 0) {
+            const Point centre = toolbarCentres[uniform(0, 2)];
+            moveTo({centre.x + uniform(-8, 8), centre.y + uniform(-8, 8)});
+            ++counts_.toolbarPresses;
+        }
+        while (nearExitButton()) moveTo({uniform(0, screenWidth - 1), uniform(0, screenHeight - 1)});
+        session_.pressButton(button);
+        held_[button] = true;
+        ++counts_.presses;
+    }
+
+    void release(unsigned button)
+    {
+        session_.releaseButton(button);
+        held_[button] = false;
+        ++counts_.releases;
+    }
+
+    void step()
+    {
+        const int kind = uniform(0, 99);
+        const unsigned button = unsigned(uniform(1, 3));
+        if (kind < 55) {
+            moveTo({uniform(0, screenWidth - 1), uniform(0, screenHeight - 1)});
+        } else if (kind < 85) {
+            held_[button] ? release(button) : press(button);
+        } else {
+            session_.tapKey(stormKeys[std::size_t(uniform(0, int(stormKeys.size()) - 1))]);
+            ++counts_.keys;
+        }
+    }
+
+    XSession& session_;
+    std::mt19937 random_;
+    Point pointer_;
+    bool held_[4] = {};
+    StormCounts counts_;
+};
+
+double rotationError(const Matrix& stored)
+{
+    std::array<double, 16> m;
+    std::copy(stored.begin(), stored.end(), m.begin());
+    double error = 0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            double dot = 0;
+            for (int k = 0; k < 3; ++k) dot += m[4 * i + k] * m[4 * j + k];
+            error = std::max(error, std::fabs(dot - (i == j)));
+        }
+    const double determinant = m[0] * (m[5] * m[10] - m[6] * m[9]) - m[4] * (m[1] * m[10] - m[2] * m[9]) +
+                               m[8] * (m[1] * m[6] - m[2] * m[5]);
+    error = std::max(error, std::fabs(determinant - 1));
+    const double outside[7][2] = {{m[3], 0}, {m[7], 0}, {m[11], 0}, {m[12], 0}, {m[13], 0}, {m[14], -1}, {m[15], 1}};
+    for (const auto& [value, expected] : outside) error = std::max(error, std::fabs(value - expected));
+    return error;
+}
+
+struct ResidentSample {
+    int buttonEvents;
+    long kib;
+};
+
+double kibPerThousand(const ResidentSample& from, const ResidentSample& to)
+{
+    return 1000.0 * double(to.kib - from.kib) / std::max(1, to.buttonEvents - from.buttonEvents);
+}
+
+TEST(Storm, RandomInputLeavesProgramRunningWithProperRotations)
+{
+    const unsigned seed = unsigned(std::stoul(environmentText("KANTENWERK_STORM_SEED", "1")));
+    const int events = std::stoi(environmentText("KANTENWERK_STORM_EVENTS", "20000"));
+    const int pace = std::stoi(environmentText("KANTENWERK_STORM_PACE", "0"));
+    const std::vector<std::string> launcher = splitWords(environmentText("KANTENWERK_STORM_LAUNCHER", ""));
+    std::cout << "storm seed " << seed << " (KANTENWERK_STORM_SEED replays), " << events << " events\n";
+
+    TestServer server(ServerKind::FullModes);
+    XSession session(server.display());
+    session.movePointer(screenWidth / 2, screenHeight / 2);
+    std::vector<std::string> command = launcher;
+    command.push_back(KANTENWERK_PROBE);
+    ChildProcess program(command.front(), {command.begin() + 1, command.end()}, {{"DISPLAY", server.display()}});
+    ASSERT_TRUE(waitUntil([&] { return program.stdoutText().find("Bildschirmaufloesung") != std::string::npos; }, 30s))
+        << program.stdoutText() << program.stderrText();
+    const std::string procDir = programProcDir(program.pid());
+    ASSERT_TRUE(waitUntilIdle(procDir, 100ms)) << "no rest after start-up";
+
+    // Without pacing the storm floods the program's queue and rests only at
+    // its quarters.
+    std::vector<ResidentSample> samples = {{0, residentKiB(procDir)}};
+    const Clock::time_point start = Clock::now();
+    const StormCounts counts =
+        Storm(session, seed).run(events, pace > 0 ? pace : events / 4, [&](const StormCounts& sent) {
+            ASSERT_TRUE(waitUntilIdle(procDir, pace > 0 ? 20ms : 100ms)) << "still busy";
+            samples.push_back({sent.buttonEvents(), residentKiB(procDir)});
+        });
+    ASSERT_TRUE(program.isRunning()) << program.stderrText();
+    ASSERT_TRUE(waitUntilIdle(procDir, 100ms)) << "still busy after the storm";
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    samples.push_back({counts.buttonEvents(), residentKiB(procDir)});
+    EXPECT_EQ(server.logTail(400).find("EQ overflowing"), std::string::npos) << "the server dropped input";
+
+    const ResidentSample& middle = *std::find_if(samples.begin(), samples.end(), [&](const ResidentSample& sample) {
+        return 2 * sample.buttonEvents >= counts.buttonEvents();
+    });
+    std::cout << "sent " << counts.total() << " events (" << counts.moves << " moves, " << counts.presses
+              << " presses, " << counts.toolbarPresses << " of them at the toolbar, " << counts.releases
+              << " releases, " << counts.keys << " keys); worked off after " << seconds << " s\n"
+              << "resident " << samples.front().kib << " KiB at start, " << middle.kib << " KiB after "
+              << middle.buttonEvents << " button events, " << samples.back().kib << " KiB after "
+              << samples.back().buttonEvents << ": " << kibPerThousand(samples.front(), samples.back())
+              << " KiB per 1000 button events overall, " << kibPerThousand(middle, samples.back())
+              << " in the second half\n";
+
+    session.tapKey(XK_Escape);
+    const ExitStatus status = program.waitExit(launcher.empty() ? 2s : 300s);
+    EXPECT_TRUE(status.succeeded()) << status.describe() << "\n" << program.stderrText();
+
+    const ProbeReport report = parseProbeReport(program.stderrText());
+    const char* const slots[] = {"slot1", "slot2", "slot3"};
+    for (const char* slot : slots) {
+        ASSERT_EQ(report.matrices.count(slot), 1u) << slot << " missing from:\n" << program.stderrText();
+        const double error = rotationError(report.matrices.at(slot));
+        std::cout << slot << " rotation error " << error << "\n";
+        EXPECT_LT(error, 1e-3) << slot;
+    }
+    // At rest the working orientation is the active slot's.
+    ASSERT_TRUE(report.activeSlot >= 1 && report.activeSlot <= 3) << program.stderrText();
+    EXPECT_EQ(report.matrices.at("working"), report.matrices.at(slots[report.activeSlot - 1]));
+}
+
+}  // namespace
