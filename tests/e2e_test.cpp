@@ -1,6 +1,6 @@
 // The real program on its own X server, used as a user would: keys and
 // pointer through XTest, the screen through captures, plus its console
-// output and exit status. ProbeReport after real input come from the probe
+// output and exit status. Orientations after real input come from the probe
 // build of the program, which reports them on standard error at exit.
 // gtest comes before Xlib, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
