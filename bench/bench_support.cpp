@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "app.h"
@@ -50,19 +48,10 @@ std::string joined(const std::vector<double>& values)
 
 double cpuSeconds(pid_t pid)
 {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(file, line))
+    const long long ticks = testsupport::processCpuTicks(pid);
+    if (ticks < 0)
         throw std::runtime_error("cannot read /proc stat of " + std::to_string(pid));
-    // Fields 14 and 15, counted from the command name's closing parenthesis.
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string skipped;
-    for (int field = 3; field < 14; ++field)
-        fields >> skipped;
-    long long user = 0;
-    long long system = 0;
-    fields >> user >> system;
-    return double(user + system) / double(sysconf(_SC_CLK_TCK));
+    return double(ticks) / double(sysconf(_SC_CLK_TCK));
 }
 
 double numberOption(int argc, char** argv, const std::string& name, double fallback)

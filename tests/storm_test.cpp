@@ -66,43 +66,28 @@ std::vector<std::string> splitWords(const std::string& text)
     return words;
 }
 
-// Fields of /proc/PID/stat after the command name, which may hold spaces.
-std::vector<std::string> statFields(const std::string& procDir)
-{
-    std::ifstream stat(procDir + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return {};
-    return splitWords(line.substr(line.rfind(')') + 1));
-}
-
 // The program itself, also when a launcher runs it as its child: the
 // process of the group whose name starts with "kantenwerk".
-std::string programProcDir(pid_t group)
+pid_t programPid(pid_t group)
 {
-    std::string found = "/proc/" + std::to_string(group);
+    pid_t found = group;
     DIR* proc = opendir("/proc");
     while (dirent* entry = proc ? readdir(proc) : nullptr) {
-        const std::string dir = std::string("/proc/") + entry->d_name;
-        std::ifstream stat(dir + "/stat");
+        const pid_t pid = pid_t(std::atoi(entry->d_name));
+        if (pid <= 0) continue;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
         std::string line;
         if (!std::getline(stat, line) || line.find("(kantenwerk") == std::string::npos) continue;
-        const std::vector<std::string> fields = statFields(dir);
-        if (fields.size() > 2 && fields[2] == std::to_string(group)) found = dir;
+        const std::vector<std::string> fields = procStatFields(pid);
+        if (fields.size() > 2 && fields[2] == std::to_string(group)) found = pid;
     }
     if (proc) closedir(proc);
     return found;
 }
 
-long long cpuTicks(const std::string& procDir)
+long residentKiB(pid_t pid)
 {
-    const std::vector<std::string> fields = statFields(procDir);
-    // utime and stime are fields 14 and 15 of the whole line.
-    return fields.size() > 12 ? std::stoll(fields[11]) + std::stoll(fields[12]) : -1;
-}
-
-long residentKiB(const std::string& procDir)
-{
-    std::ifstream status(procDir + "/status");
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
         if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     return -1;
@@ -110,13 +95,13 @@ long residentKiB(const std::string& procDir)
 
 // Waits until the program has used no CPU for three polls in a row: its
 // queue is worked off and no animation runs.
-bool waitUntilIdle(const std::string& procDir, std::chrono::milliseconds poll)
+bool waitUntilIdle(pid_t pid, std::chrono::milliseconds poll)
 {
-    long long last = cpuTicks(procDir);
+    long long last = processCpuTicks(pid);
     int quietPolls = 0;
     return waitUntil(
         [&] {
-            const long long now = cpuTicks(procDir);
+            const long long now = processCpuTicks(pid);
             quietPolls = now == last ? quietPolls + 1 : 0;
             last = now;
             return quietPolls >= 3;
@@ -256,22 +241,22 @@ TEST(Storm, RandomInputLeavesProgramRunningWithProperRotations)
     ChildProcess program(command.front(), {command.begin() + 1, command.end()}, {{"DISPLAY", server.display()}});
     ASSERT_TRUE(waitUntil([&] { return program.stdoutText().find("Bildschirmaufloesung") != std::string::npos; }, 30s))
         << program.stdoutText() << program.stderrText();
-    const std::string procDir = programProcDir(program.pid());
-    ASSERT_TRUE(waitUntilIdle(procDir, 100ms)) << "no rest after start-up";
+    const pid_t programId = programPid(program.pid());
+    ASSERT_TRUE(waitUntilIdle(programId, 100ms)) << "no rest after start-up";
 
     // Without pacing the storm floods the program's queue and rests only at
     // its quarters.
-    std::vector<ResidentSample> samples = {{0, residentKiB(procDir)}};
+    std::vector<ResidentSample> samples = {{0, residentKiB(programId)}};
     const Clock::time_point start = Clock::now();
     const StormCounts counts =
         Storm(session, seed).run(events, pace > 0 ? pace : events / 4, [&](const StormCounts& sent) {
-            ASSERT_TRUE(waitUntilIdle(procDir, pace > 0 ? 20ms : 100ms)) << "still busy";
-            samples.push_back({sent.buttonEvents(), residentKiB(procDir)});
+            ASSERT_TRUE(waitUntilIdle(programId, pace > 0 ? 20ms : 100ms)) << "still busy";
+            samples.push_back({sent.buttonEvents(), residentKiB(programId)});
         });
     ASSERT_TRUE(program.isRunning()) << program.stderrText();
-    ASSERT_TRUE(waitUntilIdle(procDir, 100ms)) << "still busy after the storm";
+    ASSERT_TRUE(waitUntilIdle(programId, 100ms)) << "still busy after the storm";
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    samples.push_back({counts.buttonEvents(), residentKiB(procDir)});
+    samples.push_back({counts.buttonEvents(), residentKiB(programId)});
     EXPECT_EQ(server.logTail(400).find("EQ overflowing"), std::string::npos) << "the server dropped input";
 
     const ResidentSample& middle = *std::find_if(samples.begin(), samples.end(), [&](const ResidentSample& sample) {
@@ -288,8 +273,9 @@ TEST(Storm, RandomInputLeavesProgramRunningWithProperRotations)
     // Picking once kept a few KiB of the GL library's buffers per press
     // (3.4 MiB per 1000 button events); warmed up, growth stays near zero.
     // A launcher's own memory would count too.
-    if (launcher.empty())
+    if (launcher.empty()) {
         EXPECT_LT(kibPerThousand(middle, samples.back()), 1500.0) << "resident memory grows with input";
+    }
 
     session.tapKey(XK_Escape);
     const ExitStatus status = program.waitExit(launcher.empty() ? 2s : 300s);

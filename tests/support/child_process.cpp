@@ -262,22 +262,25 @@ std::string ChildProcess::stderrText() const {
 
 long long ChildProcess::cpuTicks() const {
     if (status_) return reapedTicks_;
-    std::ifstream file("/proc/" + std::to_string(pid_) + "/stat");
+    const long long ticks = processCpuTicks(pid_);
+    if (ticks < 0) throw std::runtime_error("cannot read /proc stat of " + std::to_string(pid_));
+    return ticks;
+}
+
+std::vector<std::string> procStatFields(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
-    if (!std::getline(file, line)) throw std::runtime_error("cannot read /proc stat of " + std::to_string(pid_));
-    // The command name may contain spaces; fields resume after its ')'.
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    long long utime = 0;
-    long long stime = 0;
-    for (int index = 3; fields >> field; ++index) {
-        if (index == 14) utime = std::stoll(field);
-        if (index == 15) {
-            stime = std::stoll(field);
-            break;
-        }
-    }
-    return utime + stime;
+    if (!std::getline(file, line)) return {};
+    std::istringstream in(line.substr(line.rfind(')') + 1));
+    std::vector<std::string> fields;
+    for (std::string field; in >> field;) fields.push_back(field);
+    return fields;
+}
+
+long long processCpuTicks(pid_t pid) {
+    const std::vector<std::string> fields = procStatFields(pid);
+    // utime and stime are fields 14 and 15 of the whole line.
+    return fields.size() > 12 ? std::stoll(fields[11]) + std::stoll(fields[12]) : -1;
 }
 
 }  // namespace kantenwerk::testsupport

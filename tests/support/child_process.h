@@ -20,6 +20,14 @@ namespace kantenwerk::testsupport {
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit,
                std::chrono::milliseconds interval = std::chrono::milliseconds(5));
 
+// Fields of /proc/PID/stat after the command name, which may hold spaces:
+// element 0 is the state, field 3 of the whole line. Empty once the
+// process is gone.
+std::vector<std::string> procStatFields(pid_t pid);
+
+// utime + stime in clock ticks from /proc, or -1 once the process is gone.
+long long processCpuTicks(pid_t pid);
+
 struct ExitStatus {
     bool exited = false;   // normal exit; code is valid
     int code = 0;

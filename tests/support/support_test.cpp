@@ -13,7 +13,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -46,10 +45,8 @@ bool waitForLine(const ChildProcess& process, const std::string& prefix,
 
 // Alive and not a zombie.
 bool processAlive(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return false;
-    return line.substr(line.rfind(')') + 2, 1) != "Z";
+    const std::vector<std::string> fields = procStatFields(pid);
+    return !fields.empty() && fields[0] != "Z";
 }
 
 // ---- game mode as freeglut sees it on each kind of server ----
