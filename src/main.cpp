@@ -12,6 +12,7 @@ int main(int argc, char** argv)
     static const char* const modeCandidates[] = {
         "1280x1024:32", "1152x864:32", "1024x768:32", "800x600:32"};
 
+    restoreDesktopModeOnSignals(argc, argv);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 

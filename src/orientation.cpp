@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app.h"
+#include "input.h"
 #include "render.h"
 
 float workingMatrix[16];
@@ -146,7 +147,10 @@ void onMotion(int x, int y)
     }
     glPopMatrix();
     commitWorking();
-    onDisplay();
+    // A fast mouse queues motions faster than frames are drawn; drawing each
+    // one would leave the picture trailing the hand by seconds.
+    if (!laterMotionQueued())
+        onDisplay();
 }
 
 // ---- reset and scramble --------------------------------------------------

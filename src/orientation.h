@@ -22,7 +22,8 @@ void selectSlot(int kind);
 // Slot shown in the quadrant under a window position (y grows downwards).
 int slotAtPoint(int x, int y);
 // Motion callback: turns the working matrix by the pointer's movement,
-// commits it to the active slot and redraws.
+// commits it to the active slot and redraws, unless another motion is
+// already queued to draw over it.
 void onMotion(int x, int y);
 
 // Returns all four matrices to the start orientation and redraws.
