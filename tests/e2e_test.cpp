@@ -10,6 +10,7 @@
 #include "test_server.h"
 #include "x_session.h"
 
+#include <X11/extensions/xf86vmode.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <csignal>
 #include <memory>
 #include <thread>
 
@@ -381,5 +383,125 @@ INSTANTIATE_TEST_SUITE_P(
                       ActionCase{"AfterFacesButton", pressToolbar(1, 1)},
                       ActionCase{"AfterScrambleButton", pressToolbar(2, 1)}),
     ::testing::PrintToStringParamName());
+
+// ---- a fast mouse ----------------------------------------------------------
+
+struct BurstCase {
+    std::string name;
+    unsigned mouseButton;
+    Point press;
+};
+
+void PrintTo(const BurstCase& param, std::ostream* out) { *out << param.name; }
+
+using FastMouse = KantenwerkWith<BurstCase>;
+
+// Motions that pile up while a frame is drawn get no frame of their own. The
+// same drag, once with every motion drawn and once queued up in one burst
+// while the program is stopped, must end in the same orientations and the
+// same pictures, and the burst must draw fewer frames.
+TEST_P(FastMouse, SkipsStaleFramesButEndsAsIfEveryMotionWereDrawn)
+{
+    const BurstCase& param = GetParam();
+    std::vector<Point> path;
+    for (int k = 1; k <= 40; ++k) path.push_back({param.press.x + 6 * k, param.press.y + 2 * k});
+    struct Outcome {
+        ScreenImage held, released;
+        ProbeReport report;
+    };
+    const auto drag = [&](bool burst) {
+        startProgram(probeProgram);
+        session->movePointer(param.press.x, param.press.y);
+        session->pressButton(param.mouseButton);
+        ScreenImage shown = pictureAfterChange(startPicture);  // the ramp has ended
+        if (burst) program->signalGroup(SIGSTOP);
+        for (const Point& to : path) {
+            session->movePointer(to.x, to.y);
+            if (burst) continue;
+            // The next motion leaves only once this one's frame is shown.
+            EXPECT_TRUE(waitForChange(shown));
+            shown = session->capture();
+        }
+        session->sync();
+        if (burst) program->signalGroup(SIGCONT);
+        Outcome outcome;
+        outcome.held = burst ? pictureAfterChange(shown) : restingPicture();
+        session->releaseButton(param.mouseButton);
+        outcome.released = pictureAfterChange(outcome.held);
+        outcome.report = quit();
+        return outcome;
+    };
+    const Outcome drawn = drag(false);
+    const Outcome burst = drag(true);
+    EXPECT_TRUE(samePicture(burst.held, drawn.held)) << "the last motion of the burst was not drawn";
+    EXPECT_TRUE(samePicture(burst.released, drawn.released));
+    EXPECT_EQ(burst.report.matrices, drawn.report.matrices);
+    EXPECT_LE(burst.report.frames + int(path.size()) / 2, drawn.report.frames)
+        << "queued motions were drawn one by one";
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, FastMouse,
+                         ::testing::Values(BurstCase{"Left", 1, {700, 300}}, BurstCase{"Right", 3, {700, 600}}),
+                         ::testing::PrintToStringParamName());
+
+// ---- leaving the desktop as it was ------------------------------------------
+
+Size videoMode(::Display* display)
+{
+    int dotClock = 0;
+    XF86VidModeModeLine line{};
+    if (!XF86VidModeGetModeLine(display, DefaultScreen(display), &dotClock, &line)) return {};
+    XFree(line.c_private);
+    return {line.hdisplay, line.vdisplay};
+}
+
+struct EndingCase {
+    std::string name;
+    int signal;         // 0: the Escape key
+    bool ignoredAtStart;
+};
+
+void PrintTo(const EndingCase& param, std::ostream* out) { *out << param.name; }
+
+using Ending = KantenwerkWith<EndingCase>;
+
+// Session managers, kill and a closing terminal end the program by signal;
+// the desktop must get its own video mode back as after Escape, and the
+// shell must see which signal ended it.
+TEST_P(Ending, PutsTheDesktopModeBackAndReportsHowItEnded)
+{
+    const EndingCase& param = GetParam();
+    startServer(ServerKind::Desktop1600);
+    ::Display* display = session->display();
+    ASSERT_EQ(videoMode(display), (Size{1600, 1200}));
+    const int signal = param.signal == 0 ? SIGINT : param.signal;
+    // What the program inherits, as from a shell: the default, or ignored as for a background job.
+    const auto inherited = std::signal(signal, param.ignoredAtStart ? SIG_IGN : SIG_DFL);
+    launch(probeProgram);
+    std::signal(signal, inherited);
+    EXPECT_TRUE(waitUntil([&] { return videoMode(display) == Size{1280, 1024}; }, 20s));
+    ASSERT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
+    if (param.signal != 0) program->signalGroup(param.signal);
+    if (param.ignoredAtStart) {
+        // Still alive and still answering: a scramble changes the picture.
+        const ScreenImage before = session->capture();
+        session->tapKey(XK_z);
+        EXPECT_TRUE(waitForChange(before));
+    }
+    if (param.signal == 0 || param.ignoredAtStart) session->tapKey(XK_Escape);
+    const ExitStatus status = program->waitExit(10s);
+    if (param.signal == 0 || param.ignoredAtStart)
+        EXPECT_TRUE(status.succeeded()) << status.describe();
+    else
+        EXPECT_TRUE(status.signaled && status.signal == param.signal) << status.describe();
+    EXPECT_TRUE(waitUntil([&] { return videoMode(display) == Size{1600, 1200}; }, 5s));
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktop1600, Ending,
+                         ::testing::Values(EndingCase{"Escape", 0, false}, EndingCase{"Term", SIGTERM, false},
+                                           EndingCase{"Interrupt", SIGINT, false},
+                                           EndingCase{"Hangup", SIGHUP, false},
+                                           EndingCase{"InterruptIgnoredAtStart", SIGINT, true}),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace

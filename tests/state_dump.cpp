@@ -1,12 +1,15 @@
 // Linked only into the test build of the program: at exit it writes the
-// orientations and slot numbers to standard error, so that tests driving the
-// program through the X server can check what their input did to them.
+// orientations, slot numbers and frames presented to standard error, so that
+// tests driving the program through the X server can check what their input
+// did to them.
 #include <cstdio>
 #include <cstdlib>
 
 #include "orientation.h"
 
 namespace {
+
+int framesPresented;  // glutSwapBuffers calls, counted through the link-time wrap
 
 void dumpState()
 {
@@ -22,8 +25,16 @@ void dumpState()
         std::fprintf(stderr, "\n");
     }
     std::fprintf(stderr, "activeSlot %d\n", activeSlot);
+    std::fprintf(stderr, "frames %d\n", framesPresented);
 }
 
 [[maybe_unused]] const int dumpRegistered = std::atexit(dumpState);
 
 }  // namespace
+
+extern "C" void __real_glutSwapBuffers();
+extern "C" void __wrap_glutSwapBuffers()
+{
+    ++framesPresented;
+    __real_glutSwapBuffers();
+}

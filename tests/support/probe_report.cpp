@@ -14,6 +14,8 @@ ProbeReport parseProbeReport(const std::string& text)
         fields >> name;
         if (name == "activeSlot") {
             fields >> report.activeSlot;
+        } else if (name == "frames") {
+            fields >> report.frames;
         } else if (name == "working" || name.rfind("slot", 0) == 0) {
             Matrix m{};
             for (float& value : m) fields >> value;

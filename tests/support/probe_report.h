@@ -1,5 +1,5 @@
 // What the test build of the program (kantenwerk_probe) writes to standard
-// error at exit: the orientation matrices and the active slot.
+// error at exit: the orientation matrices, the active slot and the frame count.
 #pragma once
 
 #include <array>
@@ -13,6 +13,7 @@ using Matrix = std::array<float, 16>;
 struct ProbeReport {
     std::map<std::string, Matrix> matrices;  // slot1, slot2, slot3, working
     int activeSlot = -1;
+    int frames = -1;  // frames presented over the whole run
 };
 
 // Lines that are not part of the report are skipped.

@@ -101,8 +101,10 @@ std::vector<std::string> serverCommand(ServerKind kind, int number, const std::s
     if (kind == ServerKind::NoModes) {
         return {"Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"};
     }
-    const std::string config = std::string(KANTENWERK_XORG_DIR) +
-                               (kind == ServerKind::FullModes ? "/full.conf" : "/only1024.conf");
+    const char* const file = kind == ServerKind::FullModes   ? "/full.conf"
+                             : kind == ServerKind::Only1024 ? "/only1024.conf"
+                                                            : "/desktop1600.conf";
+    const std::string config = std::string(KANTENWERK_XORG_DIR) + file;
     if (!exists(config)) throw std::runtime_error("missing Xorg config " + config);
     return {"Xorg",     display,      "-config",  config,        "-noreset",
             "-nolisten", "tcp",        "-logfile", tempDir + "/Xorg.log",
@@ -116,6 +118,7 @@ const char* toString(ServerKind kind) {
     case ServerKind::FullModes: return "FullModes";
     case ServerKind::Only1024: return "Only1024";
     case ServerKind::NoModes: return "NoModes";
+    case ServerKind::Desktop1600: return "Desktop1600";
     }
     return "?";
 }

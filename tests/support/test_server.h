@@ -11,6 +11,7 @@ enum class ServerKind {
     FullModes, // Xorg dummy: 1280x1024, 1024x768, 800x600 at 60 Hz
     Only1024,  // Xorg dummy: 1024x768 at 60 Hz only
     NoModes,   // Xvfb 1280x1024x24: no video mode extension at all
+    Desktop1600, // Xorg dummy: runs at 1600x1200, offers 1280x1024 at 60 Hz too
 };
 
 const char* toString(ServerKind kind);

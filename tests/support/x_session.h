@@ -32,6 +32,7 @@ struct Point {
 struct Size {
     int width = 0;
     int height = 0;
+    bool operator==(const Size& other) const { return width == other.width && height == other.height; }
 };
 
 std::ostream& operator<<(std::ostream& out, const Point& point);
