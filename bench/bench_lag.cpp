@@ -56,20 +56,11 @@ struct Run {
     int frames = -1;              // as the program reports them, if it does
 };
 
-Run dragAt(const std::string& program, int rate)
+// Circles the pointer with the left button held for one second, then
+// releases and waits until the program has been idle for half a second.
+Run dragAndRelease(XSession& session, pid_t pid, int rate)
 {
-    TestServer server(ServerKind::FullModes);
-    ChildProcess child(program, {}, {{"DISPLAY", server.display()}});
-    XSession session(server.display());
-    if (!session.waitForPixel(4, 4, [](const Rgb& c) { return c == Rgb{217, 217, 217}; }, std::chrono::seconds(20)))
-        throw std::runtime_error("no frame on the screen: " + child.stderrText());
     Run run;
-    if (rate == 0) {  // start-up alone: the frames not to count
-        session.tapKey(0xff1b);
-        child.waitExit(std::chrono::seconds(10));
-        run.frames = parseProbeReport(child.stderrText()).frames;
-        return run;
-    }
     const Point centre{900, 300};
     session.movePointer(centre.x + 100, centre.y);
     session.pressButton(1);
@@ -90,11 +81,11 @@ Run dragAt(const std::string& program, int rate)
     session.releaseButton(1);
     const auto released = Clock::now();
     // Busy until no thread has run for half a second.
-    long long used = cpuNanoseconds(child.pid());
+    long long used = cpuNanoseconds(pid);
     auto lastUse = released;
     while (Clock::now() - lastUse < std::chrono::milliseconds(500)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        const long long now = cpuNanoseconds(child.pid());
+        const long long now = cpuNanoseconds(pid);
         if (now != used) {
             used = now;
             lastUse = Clock::now();
@@ -103,6 +94,19 @@ Run dragAt(const std::string& program, int rate)
             throw std::runtime_error("still busy a minute after the release");
     }
     run.busyAfterRelease = std::chrono::duration<double>(lastUse - released).count();
+    return run;
+}
+
+Run dragAt(const std::string& program, int rate)
+{
+    TestServer server(ServerKind::FullModes);
+    ChildProcess child(program, {}, {{"DISPLAY", server.display()}});
+    XSession session(server.display());
+    if (!session.waitForPixel(4, 4, [](const Rgb& c) { return c == Rgb{217, 217, 217}; }, std::chrono::seconds(20)))
+        throw std::runtime_error("no frame on the screen: " + child.stderrText());
+    Run run;
+    if (rate > 0)  // rate 0: start-up alone, the frames not to count
+        run = dragAndRelease(session, child.pid(), rate);
     session.tapKey(0xff1b);  // Escape
     child.waitExit(std::chrono::seconds(10));
     run.frames = parseProbeReport(child.stderrText()).frames;

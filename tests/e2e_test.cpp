@@ -15,10 +15,10 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <csignal>
 #include <memory>
 #include <thread>
 
