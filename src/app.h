@@ -46,9 +46,3 @@ extern double planeLeft[4];    // x <= 0
 // Sets up the square drawing area from the current window and puts the
 // interactive state into its starting condition. Runs twice at start-up only.
 void resetState();
-
-// Makes SIGTERM, SIGINT and SIGHUP end the program with the desktop's video
-// mode and viewport put back, as the normal exit does. Call first in main,
-// before any thread exists; the arguments name the display as for glutInit.
-// A signal ignored at start stays ignored.
-void restoreDesktopModeOnSignals(int argc, char** argv);

@@ -2,8 +2,6 @@
 
 #include <GL/glu.h>
 #include <GL/glut.h>
-#include <GL/glx.h>
-#include <X11/extensions/XI2.h>
 #include <cstdlib>
 
 #include "app.h"
@@ -246,58 +244,4 @@ void onKeyboard(unsigned char key, int, int)
     default:
         break;
     }
-}
-
-// ---- event queue ---------------------------------------------------------
-
-namespace {
-
-struct QueueScan {
-    int xinputOpcode;   // major opcode of XInput, whose events come as cookies
-    bool motionAhead;   // a motion came before any button or key
-    bool done;          // the first motion, button or key has been seen
-};
-
-// Sees every queued event in order and never takes one out.
-Bool scanQueuedEvent(Display*, XEvent* event, XPointer argument)
-{
-    auto& scan = *reinterpret_cast<QueueScan*>(argument);
-    if (scan.done)
-        return False;
-    // freeglut takes pointer and keys through XInput2 where the server has it,
-    // so the same events may come in either form.
-    bool motion = event->type == MotionNotify;
-    bool buttonOrKey = event->type == ButtonPress || event->type == ButtonRelease ||
-                       event->type == KeyPress || event->type == KeyRelease;
-    if (event->type == GenericEvent && event->xcookie.extension == scan.xinputOpcode) {
-        const int kind = event->xcookie.evtype;
-        motion = kind == XI_Motion;
-        buttonOrKey = kind == XI_ButtonPress || kind == XI_ButtonRelease || kind == XI_KeyPress ||
-                      kind == XI_KeyRelease;
-    }
-    scan.motionAhead = motion;
-    scan.done = motion || buttonOrKey;
-    return False;
-}
-
-}  // namespace
-
-bool laterMotionQueued()
-{
-    Display* display = glXGetCurrentDisplay();
-    if (display == nullptr)
-        return false;
-    static Display* queried = nullptr;
-    static int xinputOpcode = -1;
-    if (display != queried) {
-        int firstEvent = 0, firstError = 0;
-        if (!XQueryExtension(display, "XInputExtension", &xinputOpcode, &firstEvent, &firstError))
-            xinputOpcode = -1;
-        queried = display;
-    }
-    QueueScan scan{xinputOpcode, false, false};
-    XEvent unused;
-    // Reads what has arrived; the predicate never matches, so nothing is taken.
-    XCheckIfEvent(display, &unused, scanQueuedEvent, reinterpret_cast<XPointer>(&scan));
-    return scan.motionAhead;
 }

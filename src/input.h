@@ -15,7 +15,3 @@ void onIdle();
 void applyFaceLevel();
 // Keyboard callback: Escape, Q, q end; A, a reset; Z, z scramble.
 void onKeyboard(unsigned char key, int x, int y);
-
-// True when another pointer motion already waits in the X event queue ahead
-// of any button or key event: a frame drawn now would be drawn over at once.
-bool laterMotionQueued();

@@ -1,24 +1,23 @@
 #include <GL/glut.h>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app.h"
+#include "desktop.h"
 #include "input.h"
 #include "orientation.h"
 #include "render.h"
 
 int main(int argc, char** argv)
 {
-    static const char* const modeCandidates[] = {
-        "1280x1024:32", "1152x864:32", "1024x768:32", "800x600:32"};
-
-    restoreDesktopModeOnSignals(argc, argv);
+    const DesktopMode desktop = restoreDesktopModeOnSignals(argc, argv);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 
     bool modeFound = false;
-    for (const char* candidate : modeCandidates) {
-        glutGameModeString(candidate);
+    for (const std::string& candidate : modeCandidates(desktop)) {
+        glutGameModeString(candidate.c_str());
         if (glutGameModeGet(GLUT_GAME_MODE_POSSIBLE)) {
             modeFound = true;
             break;

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "app.h"
-#include "input.h"
+#include "desktop.h"
 #include "render.h"
 
 float workingMatrix[16];

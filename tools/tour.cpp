@@ -161,7 +161,7 @@ int runTour(const fs::path& outDir) {
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTDIR\n"
-                             "Runs kantenwerk on a headless X server (needs root for Xorg) and\n"
+                             "Runs kantenwerk on a headless X server of its own and\n"
                              "saves a picture after each step of a short session into OUTDIR.\n",
                      argv[0]);
         return 2;

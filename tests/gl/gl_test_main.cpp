@@ -41,7 +41,11 @@ namespace {
 // The program's one-time initialisation, in the window the tests draw in.
 class ApplicationEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { application = new Application(0, nullptr); }
+    void SetUp() override
+    {
+        if (kantenwerk::testsupport::GlWindowEnvironment::current() != nullptr)
+            application = new Application(0, nullptr);
+    }
     void TearDown() override { delete application; }
 
 private:
@@ -52,7 +56,9 @@ private:
 
 void GlTest::SetUp()
 {
-    kantenwerk::testsupport::GlWindowEnvironment::current()->makeMainWindowCurrent();
+    const auto* environment = kantenwerk::testsupport::GlWindowEnvironment::current();
+    ASSERT_NE(environment, nullptr) << "no GL window: the test environment failed, reason above";
+    environment->makeMainWindowCurrent();
     glutIdleFunc(nullptr);
     resetMatrices();
     resetState();
@@ -68,7 +74,9 @@ void GlTest::SetUp()
 
 void GlTest::TearDown()
 {
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    if (kantenwerk::testsupport::GlWindowEnvironment::current() != nullptr) {
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
 }
 
 int main(int argc, char** argv)

@@ -24,7 +24,8 @@ public:
     void SetUp() override;
     void TearDown() override;
 
-    // The running environment, or nullptr outside SetUp..TearDown.
+    // The running environment, or nullptr outside SetUp..TearDown and when
+    // SetUp failed.
     static GlWindowEnvironment* current();
 
     const TestServer& server() const { return *server_; }

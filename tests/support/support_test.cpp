@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -321,6 +322,46 @@ TEST(TestServerLifetime, StoppedServerLeavesNoProcessLockOrSocket) {
     EXPECT_FALSE(processAlive(pid));
     EXPECT_FALSE(std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"));
     EXPECT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)));
+}
+
+// ---- a server that cannot start fails, never skips ----
+
+// Stands in for Xorg: logs a fatal error where Xorg would, then exits.
+const char* const failingServer = R"(#!/bin/sh
+while [ $# -gt 0 ]; do [ "$1" = -logfile ] && log=$2; shift; done
+printf '(EE) Fatal server error:\n(EE) no screens found(EE)\n' >"$log"
+echo "Fatal server error: see the log file" >&2
+exit 1
+)";
+
+TEST(ServerThatCannotStart, FailsItsTestsWithTheReasonFromItsLog) {
+    const std::string script = std::filesystem::temp_directory_path() /
+                               ("kantenwerk-failing-xorg-" + std::to_string(getpid()));
+    {
+        std::ofstream(script) << failingServer;
+    }
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    setenv("KANTENWERK_TEST_XORG", script.c_str(), 1);
+    std::string reason;
+    try {
+        TestServer server(ServerKind::FullModes);
+    } catch (const std::runtime_error& error) {
+        reason = error.what();
+    }
+    unsetenv("KANTENWERK_TEST_XORG");
+    EXPECT_NE(reason.find("no screens found"), std::string::npos) << reason;
+
+    // The shared GL window cannot open either: its tests must fail, not skip.
+    ChildProcess child(std::filesystem::read_symlink("/proc/self/exe"), {"--gtest_filter=GlEnvironment.*"},
+                       {{"KANTENWERK_TEST_XORG", script}});
+    const ExitStatus status = child.waitExit(30s);
+    std::filesystem::remove(script);
+    const std::string output = child.stdoutText();
+    EXPECT_FALSE(status.succeeded()) << status.describe();
+    EXPECT_NE(output.find("no screens found"), std::string::npos) << output;
+    EXPECT_NE(output.find("[  FAILED  ] GlEnvironment.MainWindowIsCurrentWithTheRequestedSize"),
+              std::string::npos) << output;
+    EXPECT_EQ(output.find("SKIPPED"), std::string::npos) << output;
 }
 
 }  // namespace
