@@ -1,19 +1,23 @@
 # The Debian package: scripts/package builds it with cpack. The program and
 # its desktop entry are installed by the top-level CMakeLists.txt; this adds
-# the icons, the manual page and the files Debian wants in the doc folder.
+# the icons, the manual page, the files Debian wants in the doc folder and
+# a lintian override.
 
 set(kantenwerk_data ${PROJECT_SOURCE_DIR}/data)
 set(kantenwerk_gz ${PROJECT_BINARY_DIR}/gz)
+
+# The manual page shows the version of project().
+configure_file(${kantenwerk_data}/kantenwerk.6.in ${PROJECT_BINARY_DIR}/kantenwerk.6 @ONLY)
 
 # Debian wants the manual page and changelog compressed, and compressed
 # without name and time stamp so that rebuilding gives the same bytes.
 add_custom_command(
   OUTPUT ${kantenwerk_gz}/kantenwerk.6.gz ${kantenwerk_gz}/changelog.Debian.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${kantenwerk_gz}
-  COMMAND ${CMAKE_COMMAND} -E copy ${kantenwerk_data}/kantenwerk.6 ${kantenwerk_gz}/kantenwerk.6
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/kantenwerk.6 ${kantenwerk_gz}/kantenwerk.6
   COMMAND ${CMAKE_COMMAND} -E copy ${kantenwerk_data}/changelog ${kantenwerk_gz}/changelog.Debian
   COMMAND gzip -9nf ${kantenwerk_gz}/kantenwerk.6 ${kantenwerk_gz}/changelog.Debian
-  DEPENDS ${kantenwerk_data}/kantenwerk.6 ${kantenwerk_data}/changelog
+  DEPENDS ${PROJECT_BINARY_DIR}/kantenwerk.6 ${kantenwerk_data}/changelog
   VERBATIM)
 add_custom_target(kantenwerk_compressed_docs ALL
   DEPENDS ${kantenwerk_gz}/kantenwerk.6.gz ${kantenwerk_gz}/changelog.Debian.gz)
@@ -26,6 +30,13 @@ endforeach()
 install(FILES ${kantenwerk_gz}/kantenwerk.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${kantenwerk_data}/copyright ${kantenwerk_gz}/changelog.Debian.gz
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kantenwerk)
+install(FILES ${kantenwerk_data}/kantenwerk.lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kantenwerk)
+# CPack's strip leaves the .comment and .note sections, which Debian drops.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kantenwerk\" COMMAND_ERROR_IS_FATAL ANY)
+endif()")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kantenwerk)

@@ -21,6 +21,7 @@ expected='./usr/bin/kantenwerk
 ./usr/share/doc/kantenwerk/copyright
 ./usr/share/icons/hicolor/256x256/apps/kantenwerk.png
 ./usr/share/icons/hicolor/48x48/apps/kantenwerk.png
+./usr/share/lintian/overrides/kantenwerk
 ./usr/share/man/man6/kantenwerk.6.gz'
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 [[ $files == "$expected" ]] || fail "file list differs:"$'\n'"$(diff <(echo "$expected") <(echo "$files"))"
@@ -46,6 +47,8 @@ text=$(MANWIDTH=80 man -l "$man_page" 2>/dev/null)
 for heading in CONTROLS DIAGNOSTICS "EXIT STATUS" ENVIRONMENT FILES; do
   grep -qx "$heading" <<<"$text" || fail "man page lacks $heading"
 done
+version=$(dpkg-deb -f "$deb" Version)
+zgrep -q "^\.TH .*\"Kantenwerk ${version%-*}\"" "$man_page" || fail "man page's .TH lacks version ${version%-*}"
 
 # The desktop entry starts the installed program without a terminal and
 # names an icon that the package installs.
@@ -57,7 +60,9 @@ exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
 icon=$(sed -n 's/^Icon=//p' "$entry")
 ls "$root"/usr/share/icons/hicolor/*/apps/"$icon".png >/dev/null 2>&1 || fail "no icon '$icon' in hicolor"
 
-lintian --fail-on error "$deb" || fail "lintian reports errors"
+# Lintian rates missing hardening only as info.
+report=$(lintian -I --fail-on error,warning "$deb" 2>&1) || fail "lintian reports errors or warnings:"$'\n'"$report"
+! grep 'hardening-' <<<"$report" || fail "lintian finds the binary not hardened"
 
 ((failures == 0)) || exit 1
 echo "Package checks passed: $deb"
