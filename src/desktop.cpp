@@ -1,21 +1,62 @@
 #include "desktop.h"
 
+#include <GL/glut.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XI2.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
+#include <X11/extensions/xf86vmproto.h>
 #include <pthread.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <mutex>
 #include <thread>
 
-// ---- the desktop's video mode --------------------------------------------
+// ---- the desktop as found ------------------------------------------------
+
+namespace {
+
+// One RandR CRTC: the mode it shows, where, turned how, on which outputs.
+struct CrtcLayout {
+    RRCrtc crtc;
+    RRMode mode;  // None: off
+    int x, y;
+    Rotation rotation;
+    std::vector<RROutput> outputs;
+
+    bool operator==(const CrtcLayout& other) const
+    {
+        return crtc == other.crtc && mode == other.mode && x == other.x && y == other.y &&
+               rotation == other.rotation && outputs == other.outputs;
+    }
+    bool operator!=(const CrtcLayout& other) const { return !(*this == other); }
+};
+
+// Where the monitors stand, as RandR sees it.
+struct Layout {
+    int width, height;      // the screen, pixels
+    int widthMm, heightMm;  // and millimetres
+    std::vector<CrtcLayout> crtcs;
+    RROutput primary;
+};
+
+const char* displayName;          // freeglut's -display argument, or null for $DISPLAY
+bool layoutSaved;                 // the RandR layout below was read at start
+Layout savedLayout;               // the monitors as found
+std::mutex puttingBack;           // one ending at a time puts the desktop back
+std::atomic<bool> ending{false};  // an ending has begun: X errors no longer end the program
+int vidModeOpcode = -1;           // major opcode of the video-mode extension
+XErrorHandler previousErrorHandler;
+
+}  // namespace
 
 // The display freeglut will open: its -display argument, else $DISPLAY.
-static const char* displayName(int argc, char** argv)
+static const char* displayArgument(int argc, char** argv)
 {
     for (int k = 1; k + 1 < argc; ++k)
         if (std::strcmp(argv[k], "-display") == 0)
@@ -23,8 +64,8 @@ static const char* displayName(int argc, char** argv)
     return nullptr;
 }
 
-// Newer XWayland servers announce an extension of their own; every version
-// names its RandR outputs XWAYLAND0, XWAYLAND1 and so on.
+// Newer XWayland servers announce an extension of their own; older ones
+// name their RandR outputs XWAYLAND0, XWAYLAND1 and so on.
 static bool isXWayland(Display* display)
 {
     int opcode = 0, eventBase = 0, errorBase = 0;
@@ -47,6 +88,100 @@ static bool isXWayland(Display* display)
     return found;
 }
 
+// The screen's size is read from the connection's set-up, so only a fresh
+// connection gives the present one.
+static Layout readLayout(Display* display)
+{
+    const int screen = DefaultScreen(display);
+    const Window root = RootWindow(display, screen);
+    Layout layout{DisplayWidth(display, screen), DisplayHeight(display, screen),
+                  DisplayWidthMM(display, screen), DisplayHeightMM(display, screen), {}, None};
+    int eventBase = 0, errorBase = 0;
+    if (!XRRQueryExtension(display, &eventBase, &errorBase))
+        return layout;
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    if (resources == nullptr)
+        return layout;
+    for (int k = 0; k < resources->ncrtc; ++k) {
+        XRRCrtcInfo* info = XRRGetCrtcInfo(display, resources, resources->crtcs[k]);
+        if (info == nullptr)
+            continue;
+        layout.crtcs.push_back({resources->crtcs[k], info->mode, info->x, info->y, info->rotation,
+                                std::vector<RROutput>(info->outputs, info->outputs + info->noutput)});
+        XRRFreeCrtcInfo(info);
+    }
+    XRRFreeScreenResources(resources);
+    layout.primary = XRRGetOutputPrimary(display, root);
+    return layout;
+}
+
+static const CrtcLayout* findCrtc(const Layout& layout, RRCrtc crtc)
+{
+    for (const CrtcLayout& entry : layout.crtcs)
+        if (entry.crtc == crtc)
+            return &entry;
+    return nullptr;
+}
+
+// Puts back every part of the saved layout that differs now, in the order
+// that keeps each request valid: monitors that move are switched off, the
+// screen takes its size, the monitors come back. A refusal (a monitor
+// unplugged meanwhile) leaves that part as it is and the rest is still done.
+static void putLayoutBack(const Layout& saved)
+{
+    Display* display = XOpenDisplay(displayName);
+    if (display == nullptr)
+        return;
+    const Layout now = readLayout(display);
+    const Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    if (resources != nullptr) {
+        for (const CrtcLayout& current : now.crtcs) {
+            const CrtcLayout* wanted = findCrtc(saved, current.crtc);
+            if (wanted != nullptr && *wanted != current && current.mode != None)
+                XRRSetCrtcConfig(display, resources, current.crtc, CurrentTime, 0, 0, None, RR_Rotate_0, nullptr, 0);
+        }
+        if (now.width != saved.width || now.height != saved.height || now.widthMm != saved.widthMm ||
+            now.heightMm != saved.heightMm)
+            XRRSetScreenSize(display, root, saved.width, saved.height, saved.widthMm, saved.heightMm);
+        for (const CrtcLayout& wanted : saved.crtcs) {
+            const CrtcLayout* current = findCrtc(now, wanted.crtc);
+            if (current != nullptr && *current != wanted && wanted.mode != None)
+                XRRSetCrtcConfig(display, resources, wanted.crtc, CurrentTime, wanted.x, wanted.y, wanted.mode,
+                                 wanted.rotation, const_cast<RROutput*>(wanted.outputs.data()),
+                                 int(wanted.outputs.size()));
+        }
+        if (now.primary != saved.primary)
+            XRRSetOutputPrimary(display, root, saved.primary);
+        XRRFreeScreenResources(resources);
+    }
+    XCloseDisplay(display);
+}
+
+// Once an ending has begun, an X error is only one more thing that could not
+// be put back. Before it, the one error let pass is the refusal of the
+// viewport that freeglut asks for on entering game mode: XWayland emulates
+// modes on one output and accepts only that output's corner.
+static int handleXError(Display* display, XErrorEvent* error)
+{
+    if (ending)
+        return 0;
+    if (error->request_code == vidModeOpcode && error->minor_code == X_XF86VidModeSetViewPort &&
+        error->error_code == BadValue)
+        return 0;
+    return previousErrorHandler(display, error);
+}
+
+// Runs after freeglut's own restore at exit, so that nothing changes the
+// layout afterwards.
+static void putDesktopBackAtExit()
+{
+    ending = true;
+    const std::lock_guard<std::mutex> lock(puttingBack);
+    if (layoutSaved)
+        putLayoutBack(savedLayout);
+}
+
 // Runs on a thread of its own: a signal handler could do none of this safely.
 static void restoreModeWhenSignalled(sigset_t signals, Display* display, XF86VidModeModeInfo mode,
                                      int viewX, int viewY)
@@ -54,20 +189,61 @@ static void restoreModeWhenSignalled(sigset_t signals, Display* display, XF86Vid
     int signal = 0;
     while (sigwait(&signals, &signal) != 0) {
     }
-    const int screen = DefaultScreen(display);
-    XF86VidModeSwitchToMode(display, screen, &mode);
-    XF86VidModeSetViewPort(display, screen, viewX, viewY);
-    XSync(display, False);
-    // Die of the signal itself, so that the shell sees why.
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal);
-    std::signal(signal, SIG_DFL);
-    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    raise(signal);
+    ending = true;
+    {
+        const std::lock_guard<std::mutex> lock(puttingBack);
+        const int screen = DefaultScreen(display);
+        XF86VidModeSwitchToMode(display, screen, &mode);
+        XF86VidModeSetViewPort(display, screen, viewX, viewY);
+        XSync(display, False);
+        if (layoutSaved)
+            putLayoutBack(savedLayout);
+        // Die of the signal itself, so that the shell sees why; the lock is
+        // held until then so that an exit under way puts nothing back twice.
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, signal);
+        std::signal(signal, SIG_DFL);
+        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        raise(signal);
+    }
 }
 
-DesktopMode restoreDesktopModeOnSignals(int argc, char** argv)
+// The refresh rate as freeglut reckons it, in whole hertz.
+static int refreshRate(unsigned dotClock, int htotal, int vtotal)
+{
+    return htotal > 0 && vtotal > 0 ? int(dotClock * 1000.0 / (double(htotal) * vtotal)) : 0;
+}
+
+// The refresh rate that makes freeglut's game mode of the current size pick
+// the current mode line itself, which the server then switches to without
+// touching any monitor; 0 where the first line of that size and rate is
+// another one.
+static int currentLineRefresh(Display* display, int dotClock, const XF86VidModeModeLine& line)
+{
+    const int refresh = refreshRate(unsigned(dotClock), line.htotal, line.vtotal);
+    int count = 0;
+    XF86VidModeModeInfo** modes = nullptr;
+    if (refresh == 0 || !XF86VidModeGetAllModeLines(display, DefaultScreen(display), &count, &modes))
+        return 0;
+    int found = 0;
+    for (int k = 0; k < count; ++k) {
+        const XF86VidModeModeInfo& m = *modes[k];
+        if (m.hdisplay != line.hdisplay || m.vdisplay != line.vdisplay ||
+            refreshRate(m.dotclock, m.htotal, m.vtotal) != refresh)
+            continue;
+        const bool same = m.dotclock == unsigned(dotClock) && m.hsyncstart == line.hsyncstart &&
+                          m.hsyncend == line.hsyncend && m.htotal == line.htotal && m.hskew == line.hskew &&
+                          m.vsyncstart == line.vsyncstart && m.vsyncend == line.vsyncend &&
+                          m.vtotal == line.vtotal && m.flags == line.flags;
+        found = same ? refresh : 0;
+        break;
+    }
+    XFree(modes);
+    return found;
+}
+
+DesktopMode saveDesktop(int argc, char** argv)
 {
     sigset_t signals;
     sigemptyset(&signals);
@@ -82,11 +258,13 @@ DesktopMode restoreDesktopModeOnSignals(int argc, char** argv)
     sigset_t previous;
     pthread_sigmask(SIG_BLOCK, &signals, &previous);
 
-    Display* display = XOpenDisplay(displayName(argc, argv));
+    displayName = displayArgument(argc, argv);
+    Display* display = XOpenDisplay(displayName);
     int eventBase = 0, errorBase = 0;
     int dotClock = 0, viewX = 0, viewY = 0;
     XF86VidModeModeLine line{};
-    const bool saved = display != nullptr && XF86VidModeQueryExtension(display, &eventBase, &errorBase) &&
+    const bool saved = display != nullptr &&
+                       XQueryExtension(display, "XFree86-VidModeExtension", &vidModeOpcode, &eventBase, &errorBase) &&
                        XF86VidModeGetModeLine(display, DefaultScreen(display), &dotClock, &line) &&
                        XF86VidModeGetViewPort(display, DefaultScreen(display), &viewX, &viewY);
     if (!saved) {
@@ -96,11 +274,25 @@ DesktopMode restoreDesktopModeOnSignals(int argc, char** argv)
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         return {};
     }
-    const DesktopMode desktop{line.hdisplay, line.vdisplay, isXWayland(display)};
+    const bool xwayland = isXWayland(display);
+    const Layout layout = readLayout(display);
+    int monitors = 0;
+    for (const CrtcLayout& crtc : layout.crtcs)
+        monitors += crtc.mode != None;
+    // Under XWayland the compositor owns the layout; there is none to put back.
+    if (!xwayland) {
+        savedLayout = layout;
+        layoutSaved = true;
+    }
+    const DesktopMode desktop{line.hdisplay, line.vdisplay, xwayland, currentLineRefresh(display, dotClock, line),
+                              monitors, viewX, viewY};
     const XF86VidModeModeInfo mode{unsigned(dotClock), line.hdisplay, line.hsyncstart, line.hsyncend,
                                    line.htotal,        line.hskew,    line.vdisplay,   line.vsyncstart,
                                    line.vsyncend,      line.vtotal,   line.flags,      line.privsize,
                                    line.c_private};
+    previousErrorHandler = XSetErrorHandler(handleXError);
+    // Registered before glutInit registers freeglut's, so it runs after it.
+    std::atexit(putDesktopBackAtExit);
     std::thread(restoreModeWhenSignalled, signals, display, mode, viewX, viewY).detach();
     return desktop;
 }
@@ -108,12 +300,28 @@ DesktopMode restoreDesktopModeOnSignals(int argc, char** argv)
 std::vector<std::string> modeCandidates(const DesktopMode& desktop)
 {
     std::vector<std::string> candidates;
-    if (desktop.xwayland && desktop.width > 0 && desktop.height > 0)
-        candidates.push_back(std::to_string(desktop.width) + "x" + std::to_string(desktop.height) + ":32");
+    // Under XWayland any other mode is only scaled to the output; on Xorg with
+    // several monitors a real switch would clone it onto all of them.
+    const bool ownSizeFirst = desktop.xwayland || (desktop.monitors > 1 && desktop.refresh > 0);
+    if (ownSizeFirst && desktop.width > 0 && desktop.height > 0) {
+        std::string own = std::to_string(desktop.width) + "x" + std::to_string(desktop.height) + ":32";
+        if (desktop.refresh > 0)
+            own += "@" + std::to_string(desktop.refresh);
+        candidates.push_back(own);
+    }
     for (const char* fixed : {"1280x1024:32", "1152x864:32", "1024x768:32", "800x600:32"})
         if (candidates.empty() || candidates.front() != fixed)
             candidates.push_back(fixed);
     return candidates;
+}
+
+void settleGameMode(const DesktopMode& desktop)
+{
+    // Registered after freeglut's exit handler, so it runs before freeglut
+    // switches the mode back, which may now be refused.
+    std::atexit([] { ending = true; });
+    if (desktop.xwayland && (desktop.viewX != 0 || desktop.viewY != 0))
+        glutPositionWindow(desktop.viewX, desktop.viewY);
 }
 
 // ---- event queue ---------------------------------------------------------

@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv)
 {
-    const DesktopMode desktop = restoreDesktopModeOnSignals(argc, argv);
+    const DesktopMode desktop = saveDesktop(argc, argv);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 
@@ -36,6 +36,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     glutEnterGameMode();
+    settleGameMode(desktop);
     new Application(argc, argv);
 
     glutDisplayFunc(onDisplay);

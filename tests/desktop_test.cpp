@@ -40,7 +40,13 @@ INSTANTIATE_TEST_SUITE_P(
         CandidateCase{"XWaylandWithoutSize", {0, 0, true}, kFixed},
         CandidateCase{"XWaylandAtAFixedSizeTriesItOnce", {1024, 768, true},
                       {"1024x768:32", "1280x1024:32", "1152x864:32", "800x600:32"}},
-        CandidateCase{"XWaylandAtTheFirstFixedSize", {1280, 1024, true}, kFixed}),
+        CandidateCase{"XWaylandAtTheFirstFixedSize", {1280, 1024, true}, kFixed},
+        CandidateCase{"XWaylandWithItsRate", {1920, 1080, true, 59, 2}, withFirst("1920x1080:32@59", kFixed)},
+        // On Xorg only several monitors make the desktop's own mode worth
+        // trying, and only where freeglut would take that very line.
+        CandidateCase{"XorgTwoMonitors", {1920, 1080, false, 59, 2}, withFirst("1920x1080:32@59", kFixed)},
+        CandidateCase{"XorgTwoMonitorsAnotherLineFirst", {1920, 1080, false, 0, 2}, kFixed},
+        CandidateCase{"XorgOneMonitor", {1920, 1080, false, 59, 1}, kFixed}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
