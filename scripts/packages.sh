@@ -9,5 +9,7 @@ tour_packages=(libgtest-dev libxtst-dev zlib1g-dev xserver-xorg-core xserver-xor
 # The Debian package: dpkg-dev reads Depends off the binary's libraries and
 # gives Debian's hardening flags; CPack needs file.
 package_packages=(dpkg-dev file)
-# The rest of the tests, the benchmarks and the package check.
-test_packages=("${package_packages[@]}" libbenchmark-dev xvfb mesa-utils heaptrack imagemagick lintian desktop-file-utils)
+# The rest of the tests, the benchmarks and the package check; sway runs
+# headless for the tests under XWayland, and xhost lets the tests in there.
+test_packages=("${package_packages[@]}" libbenchmark-dev xvfb mesa-utils heaptrack imagemagick lintian desktop-file-utils
+  sway xwayland x11-xserver-utils)

@@ -2,7 +2,7 @@
 # XTest and watched through screen captures, its output and its exit status.
 include(GoogleTest)
 add_executable(e2e_test ${CMAKE_CURRENT_LIST_DIR}/e2e_test.cpp)
-target_link_libraries(e2e_test PRIVATE kantenwerk_testsupport X11::Xxf86vm GTest::gtest_main)
+target_link_libraries(e2e_test PRIVATE kantenwerk_testsupport X11::Xxf86vm X11::Xrandr GTest::gtest_main)
 target_compile_definitions(e2e_test PRIVATE
   KANTENWERK_PROGRAM="$<TARGET_FILE:kantenwerk>"
   KANTENWERK_PROBE="$<TARGET_FILE:kantenwerk_probe>")

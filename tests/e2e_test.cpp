@@ -10,6 +10,7 @@
 #include "test_server.h"
 #include "x_session.h"
 
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
 #include <X11/keysym.h>
 
@@ -20,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -502,6 +504,137 @@ INSTANTIATE_TEST_SUITE_P(Desktop1600, Ending,
                                            EndingCase{"Interrupt", SIGINT, false},
                                            EndingCase{"Hangup", SIGHUP, false},
                                            EndingCase{"InterruptIgnoredAtStart", SIGINT, true}),
+                         ::testing::PrintToStringParamName());
+
+// ---- several monitors on Xorg ------------------------------------------------
+
+// Every timing of the current mode line, dot clock included.
+std::string modeLineText(::Display* display)
+{
+    int dotClock = 0;
+    XF86VidModeModeLine line{};
+    if (!XF86VidModeGetModeLine(display, DefaultScreen(display), &dotClock, &line)) return "none";
+    XFree(line.c_private);
+    std::ostringstream text;
+    text << dotClock << " kHz " << line.hdisplay << " " << line.hsyncstart << " " << line.hsyncend << " "
+         << line.htotal << " " << line.vdisplay << " " << line.vsyncstart << " " << line.vsyncend << " "
+         << line.vtotal << " flags " << line.flags;
+    return text.str();
+}
+
+// The monitors as RandR has them, read over a fresh connection: only its
+// set-up carries the screen's present size.
+std::string describeLayout(const std::string& name)
+{
+    ::Display* display = XOpenDisplay(name.c_str());
+    if (!display) return "cannot connect";
+    const int screen = DefaultScreen(display);
+    const Window root = DefaultRootWindow(display);
+    std::ostringstream text;
+    text << "screen " << DisplayWidth(display, screen) << "x" << DisplayHeight(display, screen) << " ("
+         << DisplayWidthMM(display, screen) << "x" << DisplayHeightMM(display, screen) << " mm)";
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    const RROutput primary = XRRGetOutputPrimary(display, root);
+    for (int k = 0; k < resources->noutput; ++k) {
+        XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[k]);
+        if (output->crtc != None) {
+            XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, output->crtc);
+            text << "; " << output->name << (resources->outputs[k] == primary ? " primary" : "") << " crtc "
+                 << output->crtc << " mode " << crtc->mode << " " << crtc->width << "x" << crtc->height << "+"
+                 << crtc->x << "+" << crtc->y << " rotation " << crtc->rotation;
+            XRRFreeCrtcInfo(crtc);
+        }
+        XRRFreeOutputInfo(output);
+    }
+    XRRFreeScreenResources(resources);
+    XCloseDisplay(display);
+    return text.str();
+}
+
+struct Monitor {
+    const char* output;  // DUMMY0 to DUMMY15, each with a CRTC of its own
+    const char* mode;    // a mode line name of the server's config
+    int x, y;
+};
+
+// Lays the monitors out as a user's display settings do; the first is the
+// primary. The screen first grows to hold both layouts, then takes its size.
+void layOut(::Display* display, std::initializer_list<Monitor> monitors, Size screen)
+{
+    const Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResources(display, root);
+    const auto setScreen = [&](int width, int height) {
+        XRRSetScreenSize(display, root, width, height, int(width * 25.4 / 96), int(height * 25.4 / 96));
+    };
+    Window unusedRoot;
+    int unusedX, unusedY;
+    unsigned width, height, unusedBorder, unusedDepth;
+    XGetGeometry(display, root, &unusedRoot, &unusedX, &unusedY, &width, &height, &unusedBorder, &unusedDepth);
+    setScreen(std::max(screen.width, int(width)), std::max(screen.height, int(height)));
+    for (const Monitor& monitor : monitors) {
+        RROutput output = None;
+        RRMode mode = None;
+        for (int k = 0; k < resources->noutput; ++k) {
+            XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[k]);
+            if (std::string(info->name) == monitor.output) output = resources->outputs[k];
+            XRRFreeOutputInfo(info);
+        }
+        for (int k = 0; k < resources->nmode; ++k)
+            if (std::string(resources->modes[k].name) == monitor.mode) mode = resources->modes[k].id;
+        ASSERT_TRUE(output != None && mode != None) << monitor.output << " " << monitor.mode;
+        XRRAddOutputMode(display, output, mode);
+        XRROutputInfo* info = XRRGetOutputInfo(display, resources, output);
+        XRRSetCrtcConfig(display, resources, info->crtcs[0], CurrentTime, monitor.x, monitor.y, mode, RR_Rotate_0,
+                         &output, 1);
+        XRRFreeOutputInfo(info);
+        if (&monitor == monitors.begin()) XRRSetOutputPrimary(display, root, output);
+    }
+    setScreen(screen.width, screen.height);
+    XRRFreeScreenResources(resources);
+    // Display settings read the layout back, which has the server probe the
+    // monitors anew: only then does the video-mode extension follow it.
+    XRRFreeScreenResources(XRRGetScreenResources(display, root));
+}
+
+using SeveralMonitors = KantenwerkWith<EndingCase>;
+
+// A laptop at 1280x1024 right of a 1920x1080 primary screen. The game mode
+// must take the desktop's own mode line, which no monitor has to change
+// for; a layout changed during the run, as a real driver's mode switch or a
+// monitor plugged in would, must be put back whole by every ending.
+TEST_P(SeveralMonitors, KeepTheDesktopModeAndGetTheirLayoutBack)
+{
+    const EndingCase& param = GetParam();
+    startServer(ServerKind::TwoMonitors);
+    ::Display* display = session->display();
+    layOut(display, {{"DUMMY1", "1920x1080", 0, 0}, {"DUMMY0", "1280x1024", 1920, 0}}, {3200, 1080});
+    const std::string found = describeLayout(server->display());
+    const std::string desktopLine = modeLineText(display);
+    launch(plainProgram);
+    const Point face = windowPoint(0.1, 0.1, {1920, 1080});
+    ASSERT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s))
+        << program->stdoutText() << program->stderrText();
+    EXPECT_EQ(program->stdoutText(),
+              "Starte Kantenwerk.\nBildschirmaufloesung 1920x1080 Pixel bei 32 bit Farbtiefe und 59 hertz\n");
+    EXPECT_EQ(modeLineText(display), desktopLine);
+
+    layOut(display, {{"DUMMY0", "1280x1024", 0, 0}, {"DUMMY1", "1280x1024", 0, 0}}, {1280, 1024});
+    ASSERT_NE(describeLayout(server->display()), found);
+    if (param.signal == 0)
+        session->tapKey(XK_Escape);
+    else
+        program->signalGroup(param.signal);
+    const ExitStatus status = program->waitExit(10s);
+    if (param.signal == 0)
+        EXPECT_TRUE(status.succeeded()) << status.describe() << "\n" << program->stderrText();
+    else
+        EXPECT_TRUE(status.signaled && status.signal == param.signal) << status.describe();
+    EXPECT_TRUE(waitUntil([&] { return describeLayout(server->display()) == found; }, 5s))
+        << describeLayout(server->display()) << "\nfound at start:\n" << found;
+}
+
+INSTANTIATE_TEST_SUITE_P(Xorg, SeveralMonitors,
+                         ::testing::Values(EndingCase{"Escape", 0, false}, EndingCase{"Term", SIGTERM, false}),
                          ::testing::PrintToStringParamName());
 
 }  // namespace

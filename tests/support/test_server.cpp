@@ -111,9 +111,10 @@ std::vector<std::string> serverCommand(ServerKind kind, int number, const std::s
     if (kind == ServerKind::NoModes) {
         return {"Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"};
     }
-    const char* const file = kind == ServerKind::FullModes   ? "/full.conf"
-                             : kind == ServerKind::Only1024 ? "/only1024.conf"
-                                                            : "/desktop1600.conf";
+    const char* const file = kind == ServerKind::FullModes     ? "/full.conf"
+                             : kind == ServerKind::Only1024    ? "/only1024.conf"
+                             : kind == ServerKind::Desktop1600 ? "/desktop1600.conf"
+                                                               : "/twomonitors.conf";
     const std::string config = std::string(KANTENWERK_XORG_DIR) + file;
     if (!exists(config)) throw std::runtime_error("missing Xorg config " + config);
     return {xorgBinary(), display,      "-config",  config,        "-noreset",
@@ -129,6 +130,7 @@ const char* toString(ServerKind kind) {
     case ServerKind::Only1024: return "Only1024";
     case ServerKind::NoModes: return "NoModes";
     case ServerKind::Desktop1600: return "Desktop1600";
+    case ServerKind::TwoMonitors: return "TwoMonitors";
     }
     return "?";
 }

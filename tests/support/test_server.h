@@ -12,6 +12,7 @@ enum class ServerKind {
     Only1024,  // Xorg dummy: 1024x768 at 60 Hz only
     NoModes,   // Xvfb 1280x1024x24: no video mode extension at all
     Desktop1600, // Xorg dummy: runs at 1600x1200, offers 1280x1024 at 60 Hz too
+    TwoMonitors, // Xorg dummy: DUMMY0 at 1280x1024, room for DUMMY1 at 1920x1080 beside it
 };
 
 const char* toString(ServerKind kind);

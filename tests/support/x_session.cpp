@@ -208,12 +208,12 @@ ScreenImage XSession::capture() {
     return captureArea(0, 0, size.width, size.height);
 }
 
-ScreenImage XSession::captureArea(int left, int top, int width, int height) {
+ScreenImage XSession::captureArea(int left, int top, int width, int height, Window window) {
     const Size size{width, height};
-    XImage* image = XGetImage(display_, DefaultRootWindow(display_), left, top,
+    XImage* image = XGetImage(display_, window != None ? window : DefaultRootWindow(display_), left, top,
                               static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes,
                               ZPixmap);
-    if (!image) throw std::runtime_error("XGetImage of the root window failed");
+    if (!image) throw std::runtime_error("XGetImage failed");
     int redShift, redBits, greenShift, greenBits, blueShift, blueBits;
     maskLayout(image->red_mask, redShift, redBits);
     maskLayout(image->green_mask, greenShift, greenBits);

@@ -88,7 +88,9 @@ public:
     void sync();
 
     ScreenImage capture(); // the whole root window
-    ScreenImage captureArea(int left, int top, int width, int height);
+    // An area of the root window, or of another window where one is named:
+    // under XWayland only windows hold pictures.
+    ScreenImage captureArea(int left, int top, int width, int height, Window window = None);
     // Polls captures until predicate(pixel(x, y)) holds; false after limit.
     bool waitForPixel(int x, int y, const std::function<bool(const Rgb&)>& predicate,
                       std::chrono::milliseconds limit);
