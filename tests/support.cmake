@@ -14,8 +14,7 @@ add_library(kantenwerk_testsupport STATIC
   ${kantenwerk_support_dir}/test_server.cpp
   ${kantenwerk_support_dir}/x_session.cpp
   ${kantenwerk_support_dir}/gl_window_environment.cpp
-  ${kantenwerk_support_dir}/probe_report.cpp
-  ${kantenwerk_support_dir}/compositor.cpp)
+  ${kantenwerk_support_dir}/probe_report.cpp)
 target_include_directories(kantenwerk_testsupport PUBLIC ${kantenwerk_support_dir})
 target_compile_definitions(kantenwerk_testsupport PRIVATE
   KANTENWERK_XORG_DIR="${CMAKE_CURRENT_LIST_DIR}/xorg")

@@ -1,148 +1,201 @@
 // The real program as an X client of XWayland, on sway's headless backend
 // with one or two outputs, seen from the X side: XWayland's outputs, the
-// game-mode window, its picture, the console line and Escape's status.
+// game-mode window and its picture, the console line and Escape's status.
 // gtest comes before Xlib, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
 #include "child_process.h"
-#include "compositor.h"
 #include "x_session.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
 #include <X11/keysym.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <sstream>
-#include <tuple>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
 
 namespace {
 
 using namespace kantenwerk::testsupport;
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
-std::string describe(std::vector<OutputSpec> outputs)
+// An output's size and place, "WxH+X+Y".
+std::string geometry(int width, int height, int x, int y)
 {
-    std::sort(outputs.begin(), outputs.end(),
-              [](const OutputSpec& a, const OutputSpec& b) { return std::tie(a.x, a.y) < std::tie(b.x, b.y); });
-    std::ostringstream text;
-    for (const OutputSpec& o : outputs) text << o.width << "x" << o.height << "+" << o.x << "+" << o.y << " ";
-    return text.str();
+    return std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" + std::to_string(y);
 }
 
-// The monitors as XWayland shows them to X clients.
-std::vector<OutputSpec> xOutputs(::Display* display)
-{
-    std::vector<OutputSpec> outputs;
-    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
-    for (int k = 0; k < resources->ncrtc; ++k) {
-        XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[k]);
-        if (crtc->mode != None) outputs.push_back({int(crtc->width), int(crtc->height), crtc->x, crtc->y});
-        XRRFreeCrtcInfo(crtc);
+struct Output {
+    int width, height, x, y;
+};
+
+struct DesktopCase {
+    std::string name;
+    std::vector<Output> outputs;  // sway's HEADLESS-1, HEADLESS-2
+};
+
+void PrintTo(const DesktopCase& param, std::ostream* out) { *out << param.name; }
+
+// sway with XWayland for each case. sway refuses root, so for root it runs
+// as nobody and lets root into its XWayland through xhost.
+class UnderXWayland : public ::testing::TestWithParam<DesktopCase> {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/kantenwerk-sway-XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern));
+        dir = pattern;
+        const std::string runtime = dir + "/runtime";
+        fs::create_directory(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        std::ofstream config(dir + "/config");
+        for (std::size_t k = 0; k < GetParam().outputs.size(); ++k) {
+            const Output& o = GetParam().outputs[k];
+            config << "output HEADLESS-" << k + 1 << " resolution " << o.width << "x" << o.height << " position "
+                   << o.x << " " << o.y << "\n";
+        }
+        // The display is named only once the tests' user may connect.
+        config << "xwayland enable\nexec sh -c 'xhost +si:localuser:" << getpwuid(geteuid())->pw_name
+               << " && echo $DISPLAY >" << runtime << "/new && mv " << runtime << "/new " << runtime << "/display'\n";
+        config.close();
+        std::vector<std::string> command{"-c", dir + "/config"};
+        std::string program = "sway";
+        if (geteuid() == 0) {
+            const passwd* nobody = getpwnam("nobody");
+            ASSERT_TRUE(nobody);
+            // All of sway's is nobody's, whatever the umask.
+            for (const std::string& path : {dir, runtime, dir + "/config"})
+                ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0) << path;
+            command.insert(command.begin(), {"--reuid=" + std::to_string(nobody->pw_uid),
+                                             "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups",
+                                             "--pdeathsig=TERM", "sway"});
+            program = "setpriv";
+        }
+        sway = std::make_unique<ChildProcess>(
+            program, command,
+            std::map<std::string, std::string>{{"XDG_RUNTIME_DIR", runtime},
+                                               {"HOME", dir},
+                                               {"WLR_BACKENDS", "headless"},
+                                               {"WLR_RENDERER", "pixman"},
+                                               {"WLR_LIBINPUT_NO_DEVICES", "1"},
+                                               {"WLR_HEADLESS_OUTPUTS", std::to_string(GetParam().outputs.size())}});
+        waitUntil([&] { return !sway->isRunning() || bool(std::ifstream(runtime + "/display") >> display); }, 20s, 20ms);
+        ASSERT_FALSE(display.empty()) << "cannot start sway with XWayland:\n" << sway->stderrText();
+        session = std::make_unique<XSession>(display);
     }
-    XRRFreeScreenResources(resources);
-    return outputs;
-}
+
+    void TearDown() override
+    {
+        session.reset();
+        if (sway) {
+            // SIGTERM lets sway take XWayland down, lock and socket with it.
+            sway->signalGroup(SIGTERM);
+            EXPECT_NO_THROW(sway->waitExit(5s));
+        }
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    std::string dir;
+    std::unique_ptr<ChildProcess> sway;
+    std::string display;
+    std::unique_ptr<XSession> session;
+};
 
 int ignoreXError(::Display*, XErrorEvent*) { return 0; }
 
-// Where freeglut's game-mode window stands on the root, or nothing.
-std::optional<OutputSpec> gameModeWindow(::Display* display, Window& found)
+// The top-level window freeglut names FREEGLUT once it is shown, and where.
+Window gameModeWindow(::Display* display, std::string& where)
 {
     // A window listed may be gone by the time it is asked for its name.
     const XErrorHandler previous = XSetErrorHandler(ignoreXError);
-    Window root = DefaultRootWindow(display), parent, *children = nullptr;
+    Window root = DefaultRootWindow(display), parent, *children = nullptr, found = None;
     unsigned count = 0;
     XQueryTree(display, root, &root, &parent, &children, &count);
-    std::optional<OutputSpec> where;
-    for (unsigned k = 0; k < count && !where; ++k) {
+    for (unsigned k = 0; k < count && found == None; ++k) {
         char* name = nullptr;
-        XWindowAttributes attributes;
+        XWindowAttributes a;
         if (XFetchName(display, children[k], &name) && std::string(name) == "FREEGLUT" &&
-            XGetWindowAttributes(display, children[k], &attributes) && attributes.map_state == IsViewable) {
-            where = OutputSpec{attributes.width, attributes.height, attributes.x, attributes.y};
+            XGetWindowAttributes(display, children[k], &a) && a.map_state == IsViewable) {
             found = children[k];
+            where = geometry(a.width, a.height, a.x, a.y);
         }
         XFree(name);
     }
     XFree(children);
     XSync(display, False);
     XSetErrorHandler(previous);
-    return where;
+    return found;
 }
 
-// First and last white pixel on a line through the picture.
+// First and last white pixel on a row (or column) through the picture.
 std::pair<int, int> whiteSpan(const ScreenImage& picture, bool row, int at)
 {
-    const int length = row ? picture.width() : picture.height();
-    int first = -1, last = -1;
-    for (int k = 0; k < length; ++k) {
+    std::pair<int, int> span{-1, -1};
+    for (int k = 0; k < (row ? picture.width() : picture.height()); ++k) {
         if (picture.pixel(row ? k : at, row ? at : k) != Rgb{255, 255, 255}) continue;
-        if (first < 0) first = k;
-        last = k;
+        if (span.first < 0) span.first = k;
+        span.second = k;
     }
-    return {first, last};
+    return span;
 }
 
-struct DesktopCase {
-    std::string name;
-    std::vector<OutputSpec> outputs;  // HEADLESS-1, HEADLESS-2
-};
-
-void PrintTo(const DesktopCase& param, std::ostream* out) { *out << param.name; }
-
-class UnderXWayland : public ::testing::TestWithParam<DesktopCase> {};
-
-// XWayland emulates video modes on one output, which differs between its
-// versions; the program must fill exactly that one, with the cube's square
-// as high as it and centred on it, whether or not any output stands at the
-// layout's top-left corner.
+// XWayland emulates video modes on one output, which one differs between
+// its versions. The program must fill exactly that output, the square as
+// high as it and centred, whether or not an output stands at the top-left.
 TEST_P(UnderXWayland, FillsTheOutputWhoseModeItTookWithTheSquareCentred)
 {
-    Compositor compositor(GetParam().outputs);
-    XSession session(compositor.display());
-    ::Display* display = session.display();
-    ASSERT_EQ(describe(xOutputs(display)), describe(GetParam().outputs));
+    ::Display* x = session->display();
+    std::set<std::string> configured, shown;
+    for (const Output& o : GetParam().outputs) configured.insert(geometry(o.width, o.height, o.x, o.y));
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(x, DefaultRootWindow(x));
+    for (int k = 0; k < resources->ncrtc; ++k) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(x, resources, resources->crtcs[k]);
+        if (crtc->mode != None) shown.insert(geometry(int(crtc->width), int(crtc->height), crtc->x, crtc->y));
+        XRRFreeCrtcInfo(crtc);
+    }
+    XRRFreeScreenResources(resources);
+    ASSERT_EQ(shown, configured);
     int dotClock = 0, viewX = 0, viewY = 0;
     XF86VidModeModeLine line{};
-    ASSERT_TRUE(XF86VidModeGetModeLine(display, 0, &dotClock, &line) && XF86VidModeGetViewPort(display, 0, &viewX, &viewY));
+    ASSERT_TRUE(XF86VidModeGetModeLine(x, 0, &dotClock, &line) && XF86VidModeGetViewPort(x, 0, &viewX, &viewY));
     XFree(line.c_private);
-    const OutputSpec emulated{line.hdisplay, line.vdisplay, viewX, viewY};
-    const std::vector<OutputSpec> outputs = GetParam().outputs;
-    ASSERT_TRUE(std::any_of(outputs.begin(), outputs.end(),
-                            [&](const OutputSpec& o) { return describe({o}) == describe({emulated}); }))
-        << "XWayland emulates modes at " << describe({emulated});
+    const int width = line.hdisplay, height = line.vdisplay;
+    const std::string emulated = geometry(width, height, viewX, viewY);
+    ASSERT_EQ(configured.count(emulated), 1u) << "XWayland emulates modes at " << emulated;
 
-    ChildProcess program(KANTENWERK_PROGRAM, {}, {{"DISPLAY", compositor.display()}});
+    ChildProcess program(KANTENWERK_PROGRAM, {}, {{"DISPLAY", display}});
     Window window = None;
-    std::optional<OutputSpec> placed;
-    const bool settled = waitUntil([&] {
-        placed = gameModeWindow(display, window);
-        return (placed && describe({*placed}) == describe({emulated})) || !program.isRunning();
+    std::string placed = "nowhere";
+    waitUntil([&] {
+        window = gameModeWindow(x, placed);
+        return placed == emulated || !program.isRunning();
     }, 20s, 20ms);
-    ASSERT_TRUE(settled && program.isRunning()) << "window at " << (placed ? describe({*placed}) : "none") << "\n"
-                         << program.stdoutText() << program.stderrText();
-    const std::string named = "Bildschirmaufloesung " + std::to_string(emulated.width) + "x" +
-                              std::to_string(emulated.height) + " Pixel bei 32 bit Farbtiefe";
+    ASSERT_EQ(placed, emulated) << program.stdoutText() << program.stderrText();
+    const std::string named = "Bildschirmaufloesung " + std::to_string(width) + "x" + std::to_string(height) + " ";
     EXPECT_NE(program.stdoutText().find(named), std::string::npos) << program.stdoutText();
 
     // The four white quarters of the start picture form one square.
     std::pair<int, int> across, down;
     const bool square = waitUntil([&] {
-        const ScreenImage picture = session.captureArea(0, 0, emulated.width, emulated.height, window);
-        across = whiteSpan(picture, true, emulated.height / 2 + emulated.height / 8);
-        down = whiteSpan(picture, false, emulated.width / 2 + emulated.height / 8);
-        return across.first > 0 && std::abs(across.first + across.second - (emulated.width - 1)) <= 2 &&
-               std::abs(down.first + down.second - (emulated.height - 1)) <= 2 &&
-               std::abs((across.second - across.first) - (down.second - down.first)) <= 2 &&
-               down.second - down.first > emulated.height / 4;
+        const ScreenImage picture = session->captureArea(0, 0, width, height, window);
+        across = whiteSpan(picture, true, height / 2 + height / 8);
+        down = whiteSpan(picture, false, width / 2 + height / 8);
+        return down.second - down.first > height / 4 && std::abs(across.first + across.second - (width - 1)) <= 2 &&
+               std::abs(down.first + down.second - (height - 1)) <= 2 &&
+               std::abs((across.second - across.first) - (down.second - down.first)) <= 2;
     }, 20s, 50ms);
     EXPECT_TRUE(square) << "white from x " << across.first << " to " << across.second << ", from y " << down.first
-                        << " to " << down.second << " in " << describe({emulated});
+                        << " to " << down.second << " in " << emulated;
 
-    session.tapKey(XK_Escape);
+    session->tapKey(XK_Escape);
     const ExitStatus status = program.waitExit(10s);
     EXPECT_TRUE(status.succeeded()) << status.describe() << "\n" << program.stderrText();
 }
