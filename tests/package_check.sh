@@ -7,7 +7,9 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-deb=$("$repo/scripts/package" "$dir/build" | tail -n 1)
+# Built under the umask of a Debian 13 login whatever the caller's, so that
+# lintian sees any folder that takes the builder's group write bit.
+deb=$(umask 0002 && "$repo/scripts/package" "$dir/build" | tail -n 1)
 [[ $(basename "$deb") =~ ^kantenwerk_[0-9.]+-[0-9]+_$(dpkg --print-architecture)\.deb$ ]] ||
   fail "package file name: $deb"
 root=$dir/root
