@@ -166,9 +166,28 @@ TEST_F(ModelTest, DepthFactorIsNotRoundedToFloat)
     EXPECT_EQ(projectedEdges[0].start.x, 0x1.800002p+1f);
 }
 
+TEST_F(ModelTest, ProjectionSumsLeftToRightInDouble)
+{
+    // Edge 0 starts at (0.2, 0.2, 0.2); x' sums the row's three products from the left.
+    const float e = 0x1p-35f;
+    const struct { const char* name; float row[3]; float x; } cases[] = {
+        // 0.2 + 0.2 * 2^-35 keeps in double only its multiples of 2^-55, 209715 of them
+        // once the 0.2 is taken off again; a wider sum would keep 0.2 * 2^-35 whole.
+        {"small term between cancelling ones", {1, e, -1}, 0x1.99998p-38f},
+        {"cancelling terms first", {1, -1, e}, 0x1.99999ap-38f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const float m[16] = {c.row[0], c.row[1], c.row[2], 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        frame(m, 0);
+        EXPECT_EQ(projectedEdges[0].start.x, c.x);
+    }
+}
+
 TEST(SegmentsIntersect, TouchingCountsAndSeparationRejects)
 {
     const float t = 0x1.000002p+0f, tt = 0x1.000004p+0f;  // 1 + 2^-23, 1 + 2^-22
+    const float w = 0x1p-24f;  // the line through (1, 0) and (1 - w, 1) is x + w*y - 1 = 0
     const struct { const char* name; float p[4], q[4]; int want; } cases[] = {
         {"proper crossing", {0, 0, 2, 2}, {0, 2, 2, 0}, 1},
         {"crossing off the origin", {1, 0, 1, 2}, {0, 1, 2, 1}, 1},
@@ -185,6 +204,11 @@ TEST(SegmentsIntersect, TouchingCountsAndSeparationRejects)
         {"side values underflow to zero", {0, 0, 1e-30f, 0}, {0, 1e-20f, 1e-30f, 1e-20f}, 1},
         // 2^-45 off the line: visible only with products kept in double.
         {"point a hair off the line", {0, 0, 2, 2 * t}, {t, tt, t, tt}, 0},
+        // 2^-60 and 2^-59 off the line: 1 + 2^-60 is 1 in double, so the sides are zero.
+        {"offset below double resolution", {1, 0, 1 - w, 1}, {1, 0x1p-36f, 1, 0x1p-35f}, 1},
+        // 1 + 2^-53 + 2^-65 rounds up to 1 + 2^-52 at once; through 64 bits it would
+        // first become the tie 1 + 2^-53 and then round down to 1, a side of zero.
+        {"sum rounded once", {1, 0, 1 - w, 1}, {1, 0x1.001p-29f, 1, 0x1p-28f}, 0},
     };
     auto test = [](const float* p, const float* q) {
         return segmentsIntersect(p[0], p[1], p[2], p[3], q[0], q[1], q[2], q[3]);
