@@ -35,6 +35,7 @@ expected='./usr/bin/kantenwerk
 ./usr/share/doc/kantenwerk/copyright
 ./usr/share/icons/hicolor/256x256/apps/kantenwerk.png
 ./usr/share/icons/hicolor/48x48/apps/kantenwerk.png
+./usr/share/lintian/overrides/kantenwerk
 ./usr/share/man/man6/kantenwerk.6.gz
 ./usr/share/metainfo/org.example.kantenwerk.metainfo.xml'
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
