@@ -12,7 +12,7 @@
 
 int main(int argc, char** argv)
 {
-    const int watcher = startWatcher();
+    const Watcher watcher = startWatcher();
     SavedDesktop found;
     const DesktopMode desktop = saveDesktop(argc, argv, found);
     watchDesktop(watcher, found);

@@ -104,13 +104,13 @@ static int leaveWithTheServer(Display*)
     _exit(0);
 }
 
-int startWatcher()
+Watcher startWatcher()
 {
     int line[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, line) != 0)
-        return -1;
-    const pid_t child = fork();
-    if (child == 0) {
+        return {};
+    const pid_t maker = fork();
+    if (maker == 0) {
         close(line[0]);
         // Made by a child that leaves at once: no watcher is ever the
         // program's own child to reap, or to change how it ends.
@@ -119,27 +119,28 @@ int startWatcher()
         _exit(0);
     }
     close(line[1]);
-    if (child < 0) {
+    if (maker < 0) {
         close(line[0]);
-        return -1;
+        return {};
     }
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    return line[0];
+    // The maker is reaped later, once the desktop has been read meanwhile.
+    return {line[0], maker};
 }
 
-void watchDesktop(int watcher, const SavedDesktop& found)
+void watchDesktop(Watcher watcher, const SavedDesktop& found)
 {
-    if (watcher < 0)
+    if (watcher.line < 0)
         return;
+    while (waitpid(watcher.maker, nullptr, 0) < 0 && errno == EINTR) {
+    }
     if (!found.modeSaved || !found.layoutSaved) {
-        close(watcher);
+        close(watcher.line);
         return;
     }
     const std::string message = messageOf(found);
     std::size_t sent = 0;
     while (sent < message.size()) {
-        const ssize_t done = send(watcher, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
+        const ssize_t done = send(watcher.line, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
         if (done < 0 && errno == EINTR)
             continue;
         if (done <= 0)

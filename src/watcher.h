@@ -2,15 +2,22 @@
 // desktop back however the program ended: kill -9 and crashes too.
 #pragma once
 
+#include <sys/types.h>
+
 #include "desktop.h"
 
-// Makes the watcher and returns the program's end of the line to it, to be
-// held open for as long as the program lives; -1 where none could be made.
-// Call first in main, before any thread and any X connection.
-int startWatcher();
+// The program's hold on its watcher.
+struct Watcher {
+    int line = -1;    // the program's end of the line to it, open while the program lives
+    pid_t maker = -1; // the process that made it and left at once, reaped on handing over
+};
+
+// Makes the watcher; line stays -1 where none could be made. Call first in
+// main, before any thread and any X connection.
+Watcher startWatcher();
 
 // Hands the watcher the desktop as found, which it puts back where it still
 // differs once the program has ended. With nothing to put back (no video
 // mode, or XWayland, where the emulated mode ends with the program) the
 // watcher leaves at once.
-void watchDesktop(int watcher, const SavedDesktop& found);
+void watchDesktop(Watcher watcher, const SavedDesktop& found);
