@@ -274,7 +274,8 @@ DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found)
     }
     // Blocked before GLUT or the GL driver start threads, which inherit the
     // mask: a thread with them open would die of them and restore nothing.
-    // Their thread runs before the first X request, which may hang.
+    // Their own thread starts before the first X request, so that they end a
+    // start that hangs on the server too.
     sigset_t previous;
     pthread_sigmask(SIG_BLOCK, &signals, &previous);
     std::thread(restoreWhenSignalled, signals).detach();
