@@ -49,7 +49,7 @@ static bool readMessage(const std::string& message, SavedDesktop& found)
         CrtcLayout crtc;
         std::size_t outputs = 0;
         text >> crtc.crtc >> crtc.mode >> crtc.x >> crtc.y >> crtc.rotation >> outputs;
-        crtc.outputs.resize(outputs < 64 ? outputs : 0);
+        crtc.outputs.resize(outputs);
         for (unsigned long& output : crtc.outputs)
             text >> output;
         layout.crtcs.push_back(crtc);
