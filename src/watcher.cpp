@@ -58,11 +58,14 @@ static bool readMessage(const std::string& message, SavedDesktop& found)
     return found.modeSaved;
 }
 
+// A refusal (a monitor unplugged meanwhile) is only one thing less put
+// back, and the watcher has no one to tell.
 static int ignoreXError(Display*, XErrorEvent*)
 {
     return 0;
 }
 
+// Once the server is gone there is nothing left to put back.
 static int leaveWithTheServer(Display*)
 {
     _exit(0);
