@@ -112,32 +112,28 @@ Watcher startWatcher()
     int line[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, line) != 0)
         return {};
-    const pid_t maker = fork();
-    if (maker == 0) {
+    const pid_t pid = fork();
+    if (pid == 0) {
         close(line[0]);
-        // Made by a child that leaves at once: no watcher is ever the
-        // program's own child to reap, or to change how it ends.
-        if (fork() == 0)
-            watch(line[1]);
-        _exit(0);
+        watch(line[1]);
     }
     close(line[1]);
-    if (maker < 0) {
+    if (pid < 0) {
         close(line[0]);
         return {};
     }
-    // The maker is reaped later, once the desktop has been read meanwhile.
-    return {line[0], maker};
+    return {line[0], pid};
 }
 
 void watchDesktop(Watcher watcher, const SavedDesktop& found)
 {
     if (watcher.line < 0)
         return;
-    while (waitpid(watcher.maker, nullptr, 0) < 0 && errno == EINTR) {
-    }
     if (!found.modeSaved || !found.layoutSaved) {
+        // Reaped here, so that it never lingers as the program's zombie.
         close(watcher.line);
+        while (waitpid(watcher.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
         return;
     }
     const std::string message = messageOf(found);

@@ -8,8 +8,8 @@
 
 // The program's hold on its watcher.
 struct Watcher {
-    int line = -1;    // the program's end of the line to it, open while the program lives
-    pid_t maker = -1; // the process that made it and left at once, reaped on handing over
+    int line = -1;  // the program's end of the line to it, open while the program lives
+    pid_t pid = -1; // a child of the program until the program ends, then init's
 };
 
 // Makes the watcher; line stays -1 where none could be made. Call first in
