@@ -9,6 +9,7 @@
 #include <X11/extensions/xf86vmproto.h>
 #include <pthread.h>
 
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -21,34 +22,8 @@
 
 namespace {
 
-// One RandR CRTC: the mode it shows, where, turned how, on which outputs.
-struct CrtcLayout {
-    RRCrtc crtc;
-    RRMode mode;  // None: off
-    int x, y;
-    Rotation rotation;
-    std::vector<RROutput> outputs;
-
-    bool operator==(const CrtcLayout& other) const
-    {
-        return crtc == other.crtc && mode == other.mode && x == other.x && y == other.y &&
-               rotation == other.rotation && outputs == other.outputs;
-    }
-    bool operator!=(const CrtcLayout& other) const { return !(*this == other); }
-};
-
-// Where the monitors stand, as RandR sees it.
-struct Layout {
-    int width, height;      // the screen, pixels
-    int widthMm, heightMm;  // and millimetres
-    std::vector<CrtcLayout> crtcs;
-    RROutput primary;
-};
-
-const char* displayName;          // freeglut's -display argument, or null for $DISPLAY
-bool layoutSaved;                 // the RandR layout below was read at start
-Layout savedLayout;               // the monitors as found
-std::mutex puttingBack;           // one ending at a time puts the desktop back
+SavedDesktop asFound;             // complete once saveDesktop has read it all
+std::mutex puttingBack;           // guards asFound; one ending at a time puts the desktop back
 std::atomic<bool> ending{false};  // an ending has begun: X errors no longer end the program
 int vidModeOpcode = -1;           // major opcode of the video-mode extension
 XErrorHandler previousErrorHandler;
@@ -90,12 +65,12 @@ static bool isXWayland(Display* display)
 
 // The screen's size is read from the connection's set-up, so only a fresh
 // connection gives the present one.
-static Layout readLayout(Display* display)
+static MonitorLayout readLayout(Display* display)
 {
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
-    Layout layout{DisplayWidth(display, screen), DisplayHeight(display, screen),
-                  DisplayWidthMM(display, screen), DisplayHeightMM(display, screen), {}, None};
+    MonitorLayout layout{DisplayWidth(display, screen), DisplayHeight(display, screen),
+                         DisplayWidthMM(display, screen), DisplayHeightMM(display, screen), {}, None};
     int eventBase = 0, errorBase = 0;
     if (!XRRQueryExtension(display, &eventBase, &errorBase))
         return layout;
@@ -115,7 +90,7 @@ static Layout readLayout(Display* display)
     return layout;
 }
 
-static const CrtcLayout* findCrtc(const Layout& layout, RRCrtc crtc)
+static const CrtcLayout* findCrtc(const MonitorLayout& layout, RRCrtc crtc)
 {
     for (const CrtcLayout& entry : layout.crtcs)
         if (entry.crtc == crtc)
@@ -127,12 +102,12 @@ static const CrtcLayout* findCrtc(const Layout& layout, RRCrtc crtc)
 // that keeps each request valid: monitors that move are switched off, the
 // screen takes its size, the monitors come back. A refusal (a monitor
 // unplugged meanwhile) leaves that part as it is and the rest is still done.
-static void putLayoutBack(const Layout& saved)
+static void putLayoutBack(const char* displayName, const MonitorLayout& saved)
 {
     Display* display = XOpenDisplay(displayName);
     if (display == nullptr)
         return;
-    const Layout now = readLayout(display);
+    const MonitorLayout now = readLayout(display);
     const Window root = DefaultRootWindow(display);
     XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
     if (resources != nullptr) {
@@ -148,7 +123,7 @@ static void putLayoutBack(const Layout& saved)
             const CrtcLayout* current = findCrtc(now, wanted.crtc);
             if (current != nullptr && *current != wanted && wanted.mode != None)
                 XRRSetCrtcConfig(display, resources, wanted.crtc, CurrentTime, wanted.x, wanted.y, wanted.mode,
-                                 wanted.rotation, const_cast<RROutput*>(wanted.outputs.data()),
+                                 Rotation(wanted.rotation), const_cast<RROutput*>(wanted.outputs.data()),
                                  int(wanted.outputs.size()));
         }
         if (now.primary != saved.primary)
@@ -172,19 +147,68 @@ static int handleXError(Display* display, XErrorEvent* error)
     return previousErrorHandler(display, error);
 }
 
+// The mode line's numbers in the order of SavedDesktop::modeLine.
+static std::array<unsigned, 11> modeLineNumbers(int dotClock, const XF86VidModeModeLine& line)
+{
+    return {unsigned(dotClock), line.hdisplay,   line.hsyncstart, line.hsyncend, line.htotal, line.hskew,
+            line.vdisplay,      line.vsyncstart, line.vsyncend,   line.vtotal,   line.flags};
+}
+
+static XF86VidModeModeInfo modeInfo(const std::array<unsigned, 11>& m)
+{
+    using Short = unsigned short;
+    return {m[0],        Short(m[1]), Short(m[2]), Short(m[3]), Short(m[4]), Short(m[5]), Short(m[6]),
+            Short(m[7]), Short(m[8]), Short(m[9]), m[10],       0,           nullptr};
+}
+
+static const char* displayName(const SavedDesktop& saved)
+{
+    return saved.display.empty() ? nullptr : saved.display.c_str();
+}
+
+// Switches back to the saved mode line where another is shown, then sets the
+// viewport where it moved.
+static void putModeBack(const SavedDesktop& saved)
+{
+    Display* display = XOpenDisplay(displayName(saved));
+    if (display == nullptr)
+        return;
+    const int screen = DefaultScreen(display);
+    int dotClock = 0, viewX = 0, viewY = 0;
+    XF86VidModeModeLine line{};
+    const bool shown = XF86VidModeGetModeLine(display, screen, &dotClock, &line);
+    if (shown)
+        XFree(line.c_private);
+    if (!shown || modeLineNumbers(dotClock, line) != saved.modeLine) {
+        XF86VidModeModeInfo mode = modeInfo(saved.modeLine);
+        XF86VidModeSwitchToMode(display, screen, &mode);
+    }
+    if (!XF86VidModeGetViewPort(display, screen, &viewX, &viewY) || viewX != saved.viewX || viewY != saved.viewY)
+        XF86VidModeSetViewPort(display, screen, saved.viewX, saved.viewY);
+    XCloseDisplay(display);
+}
+
+void putDesktopBack(const SavedDesktop& saved)
+{
+    if (saved.modeSaved)
+        putModeBack(saved);
+    if (saved.layoutSaved)
+        putLayoutBack(displayName(saved), saved.layout);
+}
+
 // Runs after freeglut's own restore at exit, so that nothing changes the
 // layout afterwards.
 static void putDesktopBackAtExit()
 {
     ending = true;
     const std::lock_guard<std::mutex> lock(puttingBack);
-    if (layoutSaved)
-        putLayoutBack(savedLayout);
+    if (asFound.layoutSaved)
+        putLayoutBack(displayName(asFound), asFound.layout);
 }
 
 // Runs on a thread of its own: a signal handler could do none of this safely.
-static void restoreModeWhenSignalled(sigset_t signals, Display* display, XF86VidModeModeInfo mode,
-                                     int viewX, int viewY)
+// Until the desktop has been read whole, nothing has been changed either.
+static void restoreWhenSignalled(sigset_t signals)
 {
     int signal = 0;
     while (sigwait(&signals, &signal) != 0) {
@@ -192,12 +216,7 @@ static void restoreModeWhenSignalled(sigset_t signals, Display* display, XF86Vid
     ending = true;
     {
         const std::lock_guard<std::mutex> lock(puttingBack);
-        const int screen = DefaultScreen(display);
-        XF86VidModeSwitchToMode(display, screen, &mode);
-        XF86VidModeSetViewPort(display, screen, viewX, viewY);
-        XSync(display, False);
-        if (layoutSaved)
-            putLayoutBack(savedLayout);
+        putDesktopBack(asFound);
         // Die of the signal itself, so that the shell sees why; the lock is
         // held until then so that an exit under way puts nothing back twice.
         sigset_t only;
@@ -243,7 +262,7 @@ static int currentLineRefresh(Display* display, int dotClock, const XF86VidModeM
     return found;
 }
 
-DesktopMode saveDesktop(int argc, char** argv)
+DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found)
 {
     sigset_t signals;
     sigemptyset(&signals);
@@ -255,45 +274,52 @@ DesktopMode saveDesktop(int argc, char** argv)
     }
     // Blocked before GLUT or the GL driver start threads, which inherit the
     // mask: a thread with them open would die of them and restore nothing.
+    // Their own thread starts before the first X request, so that they end a
+    // start that hangs on the server too.
     sigset_t previous;
     pthread_sigmask(SIG_BLOCK, &signals, &previous);
+    std::thread(restoreWhenSignalled, signals).detach();
 
-    displayName = displayArgument(argc, argv);
-    Display* display = XOpenDisplay(displayName);
+    found = {};
+    if (const char* name = displayArgument(argc, argv))
+        found.display = name;
+    Display* display = XOpenDisplay(displayName(found));
     int eventBase = 0, errorBase = 0;
-    int dotClock = 0, viewX = 0, viewY = 0;
+    int dotClock = 0;
     XF86VidModeModeLine line{};
-    const bool saved = display != nullptr &&
-                       XQueryExtension(display, "XFree86-VidModeExtension", &vidModeOpcode, &eventBase, &errorBase) &&
-                       XF86VidModeGetModeLine(display, DefaultScreen(display), &dotClock, &line) &&
-                       XF86VidModeGetViewPort(display, DefaultScreen(display), &viewX, &viewY);
-    if (!saved) {
+    found.modeSaved =
+        display != nullptr &&
+        XQueryExtension(display, "XFree86-VidModeExtension", &vidModeOpcode, &eventBase, &errorBase) &&
+        XF86VidModeGetModeLine(display, DefaultScreen(display), &dotClock, &line) &&
+        XF86VidModeGetViewPort(display, DefaultScreen(display), &found.viewX, &found.viewY);
+    if (!found.modeSaved) {
         // No mode can be switched here: the signals keep their plain effect.
         if (display != nullptr)
             XCloseDisplay(display);
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        found = {};
         return {};
     }
+    XFree(line.c_private);
+    found.modeLine = modeLineNumbers(dotClock, line);
     const bool xwayland = isXWayland(display);
-    const Layout layout = readLayout(display);
+    const MonitorLayout layout = readLayout(display);
     int monitors = 0;
     for (const CrtcLayout& crtc : layout.crtcs)
         monitors += crtc.mode != None;
     // Under XWayland the compositor owns the layout; there is none to put back.
     if (!xwayland) {
-        savedLayout = layout;
-        layoutSaved = true;
+        found.layout = layout;
+        found.layoutSaved = true;
     }
     const DesktopMode desktop{line.hdisplay, line.vdisplay, xwayland, currentLineRefresh(display, dotClock, line),
-                              monitors, viewX, viewY};
-    const XF86VidModeModeInfo mode{unsigned(dotClock), line.hdisplay, line.hsyncstart, line.hsyncend,
-                                   line.htotal,        line.hskew,    line.vdisplay,   line.vsyncstart,
-                                   line.vsyncend,      line.vtotal,   line.flags,      line.privsize,
-                                   line.c_private};
+                              monitors, found.viewX, found.viewY};
+    XCloseDisplay(display);
     previousErrorHandler = XSetErrorHandler(handleXError);
     // Registered before glutInit registers freeglut's, so it runs after it.
     std::atexit(putDesktopBackAtExit);
-    std::thread(restoreModeWhenSignalled, signals, display, mode, viewX, viewY).detach();
+    const std::lock_guard<std::mutex> lock(puttingBack);
+    asFound = found;
     return desktop;
 }
 

@@ -3,6 +3,7 @@
 // video modes worth trying there, and a look into the event queue.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,55 @@ struct DesktopMode {
     int viewY = 0;          // one output whose modes it emulates
 };
 
+// One RandR CRTC: the mode it shows (0: off), where, turned how, on which
+// outputs; X identifiers as plain numbers.
+struct CrtcLayout {
+    unsigned long crtc = 0;
+    unsigned long mode = 0;
+    int x = 0, y = 0;
+    int rotation = 0;
+    std::vector<unsigned long> outputs;
+
+    bool operator==(const CrtcLayout& other) const
+    {
+        return crtc == other.crtc && mode == other.mode && x == other.x && y == other.y &&
+               rotation == other.rotation && outputs == other.outputs;
+    }
+    bool operator!=(const CrtcLayout& other) const { return !(*this == other); }
+};
+
+// Where the monitors stand, as RandR sees it.
+struct MonitorLayout {
+    int width = 0, height = 0;      // the screen, pixels
+    int widthMm = 0, heightMm = 0;  // and millimetres
+    std::vector<CrtcLayout> crtcs;
+    unsigned long primary = 0;      // output
+};
+
+// The desktop as found, in plain numbers that another process can be handed.
+struct SavedDesktop {
+    std::string display;                  // as for XOpenDisplay; empty: $DISPLAY
+    bool modeSaved = false;               // the mode line and viewport below were read
+    std::array<unsigned, 11> modeLine{};  // dot clock (kHz), hdisplay, hsyncstart, hsyncend, htotal,
+                                          // hskew, vdisplay, vsyncstart, vsyncend, vtotal, flags
+    int viewX = 0, viewY = 0;             // the viewport's corner
+    bool layoutSaved = false;             // on Xorg, where a mode switch outlives the program
+    MonitorLayout layout;                 // the monitors, where layoutSaved
+};
+
 // Saves the desktop as found: its video mode and viewport and, on Xorg, the
 // whole layout of its monitors. From then on SIGTERM, SIGINT and SIGHUP end
 // the program with all of it put back, and so does exit, after freeglut has
-// switched its mode back. Call first in main, before any thread exists; the
-// arguments name the display as for glutInit. A signal ignored at start
-// stays ignored.
-DesktopMode saveDesktop(int argc, char** argv);
+// switched its mode back; before, while it is read, they end the program at
+// once. Call first in main, before any thread exists; the arguments name the
+// display as for glutInit. A signal ignored at start stays ignored. found
+// receives what was saved.
+DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found);
+
+// Puts back, over fresh connections, whatever of the saved desktop differs
+// now: the mode line, the viewport, then the monitors' layout. X errors are
+// left to the error handler in place.
+void putDesktopBack(const SavedDesktop& saved);
 
 // The game-mode strings to try, best first: the four fixed sizes, and ahead
 // of them the desktop's own size under XWayland, where an emulated mode is

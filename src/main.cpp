@@ -8,10 +8,14 @@
 #include "input.h"
 #include "orientation.h"
 #include "render.h"
+#include "watcher.h"
 
 int main(int argc, char** argv)
 {
-    const DesktopMode desktop = saveDesktop(argc, argv);
+    const Watcher watcher = startWatcher();
+    SavedDesktop found;
+    const DesktopMode desktop = saveDesktop(argc, argv, found);
+    watchDesktop(watcher, found);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 

@@ -13,11 +13,16 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
 #include <X11/keysym.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -58,6 +63,21 @@ void clickToolbar(XSession& session, int button, unsigned mouseButton)
         differing += !std::equal(&actual.rgb()[k], &actual.rgb()[k] + 3, &expected.rgb()[k]);
     if (differing == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << differing << " pixels differ";
+}
+
+// Processes of this program binary on this display, whatever they call
+// themselves: the program and anything it left behind.
+int processesOf(const std::string& program, const std::string& display)
+{
+    const std::filesystem::path binary = std::filesystem::canonical(program);
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        if (std::filesystem::read_symlink(entry.path() / "exe", error) != binary) continue;
+        std::ifstream environment(entry.path() / "environ");
+        for (std::string variable; std::getline(environment, variable, '\0');) count += variable == "DISPLAY=" + display;
+    }
+    return count;
 }
 
 // One X server and the program on it, which may be started more than once.
@@ -212,6 +232,37 @@ TEST_P(WithoutDisplay, LeavesTheMessageToTheToolkitAndFailsWithoutACrash)
 
 INSTANTIATE_TEST_SUITE_P(Displays, WithoutDisplay, ::testing::Values(":999", ""),
                          [](const auto& info) { return info.param.empty() ? "Empty" : "NoServer"; });
+
+// A server that takes the connection and never answers holds the start in
+// its first X request; SIGTERM must still end the program there.
+TEST(HungStart, EndsBySignal)
+{
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    int number = 900;
+    for (; number < 999; ++number) {
+        std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
+        if (!std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock") &&
+            bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            break;
+    }
+    ASSERT_LT(number, 999);
+    listen(listener, 1);
+    const std::string display = ":" + std::to_string(number);
+    ChildProcess program(plainProgram, {}, {{"DISPLAY", display}});
+    pollfd connecting{listener, POLLIN, 0};
+    const bool connected = poll(&connecting, 1, 10000) == 1;
+    unlink(address.sun_path);
+    ASSERT_TRUE(connected);
+    const int connection = accept(listener, nullptr, nullptr);
+    program.signalGroup(SIGTERM);
+    const ExitStatus status = program.waitExit(10s);
+    EXPECT_TRUE(status.signaled && status.signal == SIGTERM) << status.describe();
+    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, display) == 0; }, 5s));
+    close(connection);
+    close(listener);
+}
 
 // ---- commands, from the keyboard and the toolbar ---------------------------
 
@@ -457,6 +508,13 @@ Size videoMode(::Display* display)
     return {line.hdisplay, line.vdisplay};
 }
 
+// How long the desktop took to come back, for the test's report.
+void recordTimeSince(std::chrono::steady_clock::time_point ended)
+{
+    const auto taken = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - ended);
+    ::testing::Test::RecordProperty("desktopBackMs", std::to_string(taken.count()));
+}
+
 struct EndingCase {
     std::string name;
     int signal;         // 0: the Escape key
@@ -467,9 +525,10 @@ void PrintTo(const EndingCase& param, std::ostream* out) { *out << param.name; }
 
 using Ending = KantenwerkWith<EndingCase>;
 
-// Session managers, kill and a closing terminal end the program by signal;
-// the desktop must get its own video mode back as after Escape, and the
-// shell must see which signal ended it.
+// Session managers, kill and a closing terminal end the program by signal,
+// a crash by one it cannot handle; the desktop must get its own video mode
+// back as after Escape, the shell must see which signal ended it, and
+// nothing of the program may stay behind.
 TEST_P(Ending, PutsTheDesktopModeBackAndReportsHowItEnded)
 {
     const EndingCase& param = GetParam();
@@ -483,6 +542,7 @@ TEST_P(Ending, PutsTheDesktopModeBackAndReportsHowItEnded)
     std::signal(signal, inherited);
     EXPECT_TRUE(waitUntil([&] { return videoMode(display) == Size{1280, 1024}; }, 20s));
     ASSERT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
+    const auto ended = std::chrono::steady_clock::now();
     if (param.signal != 0) program->signalGroup(param.signal);
     if (param.ignoredAtStart) {
         // Still alive and still answering: a scramble changes the picture.
@@ -497,13 +557,18 @@ TEST_P(Ending, PutsTheDesktopModeBackAndReportsHowItEnded)
     else
         EXPECT_TRUE(status.signaled && status.signal == param.signal) << status.describe();
     EXPECT_TRUE(waitUntil([&] { return videoMode(display) == Size{1600, 1200}; }, 5s));
+    recordTimeSince(ended);
+    EXPECT_TRUE(waitUntil([&] { return processesOf(probeProgram, server->display()) == 0; }, 5s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktop1600, Ending,
                          ::testing::Values(EndingCase{"Escape", 0, false}, EndingCase{"Term", SIGTERM, false},
                                            EndingCase{"Interrupt", SIGINT, false},
                                            EndingCase{"Hangup", SIGHUP, false},
-                                           EndingCase{"InterruptIgnoredAtStart", SIGINT, true}),
+                                           EndingCase{"InterruptIgnoredAtStart", SIGINT, true},
+                                           EndingCase{"Kill", SIGKILL, false},
+                                           EndingCase{"SegmentationFault", SIGSEGV, false},
+                                           EndingCase{"Abort", SIGABRT, false}),
                          ::testing::PrintToStringParamName());
 
 // ---- several monitors on Xorg ------------------------------------------------
@@ -620,6 +685,7 @@ TEST_P(SeveralMonitors, KeepTheDesktopModeAndGetTheirLayoutBack)
 
     layOut(display, {{"DUMMY0", "1280x1024", 0, 0}, {"DUMMY1", "1280x1024", 0, 0}}, {1280, 1024});
     ASSERT_NE(describeLayout(server->display()), found);
+    const auto ended = std::chrono::steady_clock::now();
     if (param.signal == 0)
         session->tapKey(XK_Escape);
     else
@@ -631,10 +697,13 @@ TEST_P(SeveralMonitors, KeepTheDesktopModeAndGetTheirLayoutBack)
         EXPECT_TRUE(status.signaled && status.signal == param.signal) << status.describe();
     EXPECT_TRUE(waitUntil([&] { return describeLayout(server->display()) == found; }, 5s))
         << describeLayout(server->display()) << "\nfound at start:\n" << found;
+    recordTimeSince(ended);
+    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, server->display()) == 0; }, 5s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Xorg, SeveralMonitors,
-                         ::testing::Values(EndingCase{"Escape", 0, false}, EndingCase{"Term", SIGTERM, false}),
+                         ::testing::Values(EndingCase{"Escape", 0, false}, EndingCase{"Term", SIGTERM, false},
+                                           EndingCase{"Kill", SIGKILL, false}),
                          ::testing::PrintToStringParamName());
 
 }  // namespace
