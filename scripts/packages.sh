@@ -11,5 +11,6 @@ tour_packages=(libgtest-dev libxtst-dev zlib1g-dev xserver-xorg-core xserver-xor
 package_packages=(dpkg-dev file)
 # The rest of the tests, the benchmarks and the package check; sway runs
 # headless for the tests under XWayland, and xhost lets the tests in there.
+# wtype types there through sway, as a user's keyboard does.
 test_packages=("${package_packages[@]}" libbenchmark-dev xvfb mesa-utils heaptrack imagemagick lintian desktop-file-utils
-  sway xwayland x11-xserver-utils)
+  sway xwayland x11-xserver-utils wtype)
