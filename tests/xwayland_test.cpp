@@ -11,6 +11,7 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -93,6 +94,9 @@ protected:
             // All of sway's is nobody's, whatever the umask.
             for (const std::string& path : {dir, runtime, dir + "/config"})
                 ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0) << path;
+            // Made by XWayland as nobody, the folder of X sockets would shut
+            // every other user's X server out; at boot it is root's, 1777.
+            if (mkdir("/tmp/.X11-unix", 0) == 0) chmod("/tmp/.X11-unix", 01777);
             asSwaysUser = {"setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
                            "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups", "--pdeathsig=TERM"};
         }
