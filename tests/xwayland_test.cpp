@@ -138,7 +138,9 @@ protected:
         std::string typed;
         for (int attempt = 0; attempt < 5; ++attempt) {
             const auto keyboard = startAsSwaysUser({"wtype", "-M", "shift", "-m", "shift", "-s", "700", "-k", "Escape"});
-            typed += "wtype: " + keyboard->waitExit(10s).describe() + " " + keyboard->stderrText() + "\n";
+            if (!waitUntil([&] { return !keyboard->isRunning(); }, 10s, 20ms))
+                throw std::runtime_error("wtype hangs\n" + keyboard->stderrText() + "sway:\n" + sway->stderrText());
+            typed += "wtype: " + keyboard->waitExit(1s).describe() + " " + keyboard->stderrText() + "\n";
             if (waitUntil([&] { return !program.isRunning(); }, 3s, 20ms)) return program.waitExit(1s);
         }
         throw std::runtime_error("still running after Escape 5 times\n" + typed + program.stderrText());
