@@ -129,6 +129,18 @@ protected:
                                               environment);
     }
 
+    void TearDown() override
+    {
+        session.reset();
+        if (sway) {
+            // SIGTERM lets sway take XWayland down, lock and socket with it.
+            sway->signalGroup(SIGTERM);
+            EXPECT_NO_THROW(sway->waitExit(5s));
+        }
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
     // Escape from a virtual keyboard of sway's, which reaches XWayland as a
     // user's keyboard does: XTest reaches no X client under some versions.
     // A new keyboard's first key may be lost while XWayland takes its keymap,
