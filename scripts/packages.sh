@@ -10,8 +10,9 @@ build_packages=(cmake g++ make libglut-dev libglu1-mesa-dev libgl-dev libx11-dev
 # dummy driver with Mesa's software renderer.
 tour_packages=(libgtest-dev libxtst-dev zlib1g-dev xserver-xorg-core xserver-xorg-video-dummy libgl1-mesa-dri)
 # The rest of the tests: Xvfb, ImageMagick's identify to read a capture back,
-# sway headless for the tests under XWayland, and xhost to let them in there.
-test_packages=(xvfb imagemagick sway xwayland x11-xserver-utils)
+# sway headless for the tests under XWayland, xhost to let them in there, and
+# wtype to type there through sway, as a user's keyboard does.
+test_packages=(xvfb imagemagick sway xwayland x11-xserver-utils wtype)
 # Building the Debian package with debhelper and checking it.
 package_packages=(dpkg-dev debhelper lintian desktop-file-utils appstream)
 # The benchmarks (glxgears beside the program's frame rate) and the memory check.
