@@ -1,15 +1,18 @@
 # The Debian packages each command needs, by names that Debian 12 and 13
 # both have; sourced by the scripts so that the lists stand in one place.
+# debian/control's Build-Depends names the build's and, for the tests, the
+# tour's and the tests' (less build-essential's g++ and make); a unit test
+# fails when they differ.
 
 # The viewer alone.
 build_packages=(cmake g++ make libglut-dev libglu1-mesa-dev libgl-dev libx11-dev libxxf86vm-dev libxrandr-dev)
 # The tour drives the program through the test support library on Xorg's
 # dummy driver with Mesa's software renderer.
 tour_packages=(libgtest-dev libxtst-dev zlib1g-dev xserver-xorg-core xserver-xorg-video-dummy libgl1-mesa-dri)
-# The Debian package: dpkg-dev reads Depends off the binary's libraries and
-# gives Debian's hardening flags; CPack needs file.
-package_packages=(dpkg-dev file)
-# The rest of the tests, the benchmarks and the package check; sway runs
-# headless for the tests under XWayland, and xhost lets the tests in there.
-test_packages=("${package_packages[@]}" libbenchmark-dev xvfb mesa-utils heaptrack imagemagick lintian desktop-file-utils
-  sway xwayland x11-xserver-utils)
+# The rest of the tests: Xvfb, ImageMagick's identify to read a capture back,
+# sway headless for the tests under XWayland, and xhost to let them in there.
+test_packages=(xvfb imagemagick sway xwayland x11-xserver-utils)
+# Building the Debian package with debhelper and checking it.
+package_packages=(dpkg-dev debhelper lintian desktop-file-utils appstream)
+# The benchmarks (glxgears beside the program's frame rate) and the memory check.
+bench_packages=(libbenchmark-dev mesa-utils heaptrack)

@@ -1,11 +1,11 @@
-# The Debian package from scripts/package: its files, Depends, manual page,
-# desktop entry and lintian.
-add_test(NAME PackageHoldsProgramManPageDesktopEntryAndRuntimeDepends
+# The Debian package: built twice by scripts/package, then its files,
+# Depends, manual page, desktop entry, metainfo, lintian and reproducibility.
+add_test(NAME PackageIsReproducibleAndHoldsProgramManPageDesktopEntryAndDepends
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package_check.sh ${CMAKE_CURRENT_BINARY_DIR}/package)
-set_tests_properties(PackageHoldsProgramManPageDesktopEntryAndRuntimeDepends
-  PROPERTIES TIMEOUT 600 LABELS package)
+set_tests_properties(PackageIsReproducibleAndHoldsProgramManPageDesktopEntryAndDepends
+  PROPERTIES TIMEOUT 900 LABELS package)
 
-add_test(NAME ChangelogNamesPackageVersion
-  COMMAND ${CMAKE_COMMAND} -DCHANGELOG=${PROJECT_SOURCE_DIR}/data/changelog
-    -DCPACK_CONFIG=${PROJECT_BINARY_DIR}/CPackConfig.cmake -P ${PROJECT_SOURCE_DIR}/cmake/changelog_version.cmake)
-set_tests_properties(ChangelogNamesPackageVersion PROPERTIES TIMEOUT 10 LABELS package)
+# Cheap, so also part of the package's own build, which leaves out the above.
+add_test(NAME DebianSourceMatchesProjectVersionAndScriptPackages
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/debian_source_check.sh ${PROJECT_VERSION})
+set_tests_properties(DebianSourceMatchesProjectVersionAndScriptPackages PROPERTIES TIMEOUT 10 LABELS unit)

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Checks debian/ against the rest of the source: the changelog's version is
+# project()'s, the metainfo's latest release is the changelog's, and
+# Build-Depends names the packages of scripts/packages.sh.
+#   tests/debian_source_check.sh VERSION    VERSION is project()'s
+set -euo pipefail
+version=$1
+repo=$(cd "$(dirname "$0")/.." && pwd)
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+changelog=$repo/debian/changelog
+released=$(dpkg-parsechangelog -l "$changelog" -S Version)
+[[ $released == "$version" ]] || fail "debian/changelog names $released, project() $version"
+date=$(date -u -d "@$(dpkg-parsechangelog -l "$changelog" -S Timestamp)" +%F)
+release=$(grep -m 1 -o '<release [^>]*>' "$repo"/data/*.metainfo.xml)
+[[ $release == *" version=\"$released\""* && $release == *" date=\"$date\""* ]] ||
+  fail "the metainfo's latest release is $release, debian/changelog's $released of $date"
+
+# The names in Build-Depends, those only the tests need marked with a !.
+buildDepends=$(awk '/^Build-Depends:/ {on = 1; sub(/^[^:]*:/, ""); print; next}
+  on && /^[ \t]/ {print; next} {on = 0}' "$repo/debian/control" |
+  tr ',' '\n' | sed -n 's/^[[:space:]]*\([a-z0-9.+-]*\).*<!nocheck>.*/!\1/p; t; s/^[[:space:]]*\([a-z0-9.+-][a-z0-9.+-]*\).*/\1/p' | sort)
+source "$repo/scripts/packages.sh"
+scripts=$({
+  echo debhelper-compat
+  printf '%s\n' "${build_packages[@]}" | grep -vx -e g++ -e make
+  printf '!%s\n' "${tour_packages[@]}" "${test_packages[@]}"
+} | sort)
+[[ $buildDepends == "$scripts" ]] ||
+  fail "Build-Depends (left, ! for the tests) differs from scripts/packages.sh:"$'\n'"$(diff <(echo "$buildDepends") <(echo "$scripts"))"
+
+((failures == 0))
