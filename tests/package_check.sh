@@ -24,7 +24,7 @@ for name in "$(basename "$deb")" "$(basename "$deb" | sed 's/^kantenwerk_/kanten
   [[ -f $first && -f $second ]] || { fail "$name not built twice"; continue; }
   cmp -s "$first" "$second" || fail "the two builds' $name differ:"$'\n'"$(diff <(dpkg-deb -c "$first") <(dpkg-deb -c "$second"))"
 done
-echo "Built twice alike: $(cd "$(dirname "$deb")" && sha256sum kantenwerk*.deb)"
+(cd "$(dirname "$deb")" && sha256sum kantenwerk*.deb)
 root=$dir/root
 dpkg-deb -x "$deb" "$root"
 
@@ -35,6 +35,7 @@ expected='./usr/bin/kantenwerk
 ./usr/share/doc/kantenwerk/copyright
 ./usr/share/icons/hicolor/256x256/apps/kantenwerk.png
 ./usr/share/icons/hicolor/48x48/apps/kantenwerk.png
+./usr/share/lintian/overrides/kantenwerk
 ./usr/share/man/man6/kantenwerk.6.gz
 ./usr/share/metainfo/org.example.kantenwerk.metainfo.xml'
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
@@ -73,7 +74,12 @@ grep -q "/usr/lib/debug/.build-id/${buildId:0:2}/${buildId:2}.debug$" <<<"$debug
 # desktop entry; that starts the installed program without a terminal and
 # names an icon that the package installs.
 metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
-appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+# AppStream 1.0 warns of a missing homepage: there is none yet, and the
+# metainfo names none rather than one that does not exist. 0.16 knows no
+# such issue, nor the developer element, which it rates as info.
+homepage=()
+[[ $(appstreamcli --version) == *"version: 0."* ]] || homepage=(--override=url-homepage-missing=info)
+appstreamcli validate --no-net "${homepage[@]}" "$metainfo" || fail "appstreamcli validate"
 id=$(sed -n 's|.*<id>\(.*\)</id>.*|\1|p' "$metainfo")
 [[ $(basename "$metainfo") == "$id.metainfo.xml" ]] || fail "metainfo file name for id '$id': $metainfo"
 entry=$root/usr/share/applications/$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
