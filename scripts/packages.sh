@@ -1,5 +1,5 @@
-# The Debian packages each command needs, by names that Debian 12 and 13
-# both have; sourced by the scripts so that the lists stand in one place.
+# The Debian packages each command needs, by names that Debian 12, 13 and
+# testing all have; sourced by the scripts so that the lists stand in one place.
 # debian/control's Build-Depends names the build's and, for the tests, the
 # tour's and the tests' (less build-essential's g++ and make); a unit test
 # fails when they differ.
@@ -13,7 +13,8 @@ tour_packages=(libgtest-dev libxtst-dev zlib1g-dev xserver-xorg-core xserver-xor
 # sway headless for the tests under XWayland, xhost to let them in there, and
 # wtype to type there through sway, as a user's keyboard does.
 test_packages=(xvfb imagemagick sway xwayland x11-xserver-utils wtype)
-# Building the Debian package with debhelper and checking it.
-package_packages=(dpkg-dev debhelper lintian desktop-file-utils appstream)
+# Building the Debian package with debhelper and checking it; dpkg-buildpackage
+# insists on build-essential, which a minimal installation lacks.
+package_packages=(build-essential dpkg-dev debhelper lintian desktop-file-utils appstream)
 # The benchmarks (glxgears beside the program's frame rate) and the memory check.
 bench_packages=(libbenchmark-dev mesa-utils heaptrack)
