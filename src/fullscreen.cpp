@@ -24,6 +24,13 @@ struct OwnMode {
 
 OwnMode ownMode;
 
+// A line of the display's mode list, as far as choosing among them goes.
+struct ModeSize {
+    int width;    // pixels
+    int height;   // pixels
+    int refresh;  // hertz, as refreshRate reckons it
+};
+
 }  // namespace
 
 std::vector<std::string> modeCandidates(const DesktopMode& desktop)
@@ -46,7 +53,10 @@ std::vector<std::string> modeCandidates(const DesktopMode& desktop)
 
 // ---- the choice ------------------------------------------------------------
 
-int pickModeLine(const std::string& candidate, const std::vector<ModeSize>& lines, int currentRefresh)
+// The line that game mode takes for a candidate ("WxH:D@R", or "WxH:D" for
+// the rate currentRefresh shown now): the first of its size and rate, else
+// the first of its size; -1 where none.
+static int pickModeLine(const std::string& candidate, const std::vector<ModeSize>& lines, int currentRefresh)
 {
     int width = 0, height = 0, depth = 0, refresh = currentRefresh;
     if (std::sscanf(candidate.c_str(), "%dx%d:%d@%d", &width, &height, &depth, &refresh) < 3)

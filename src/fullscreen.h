@@ -13,23 +13,11 @@
 
 #include "desktop.h"
 
-// A line of the display's mode list, as far as choosing among them goes.
-struct ModeSize {
-    int width;    // pixels
-    int height;   // pixels
-    int refresh;  // hertz, as refreshRate reckons it
-};
-
 // The game-mode strings to try, best first: the four fixed sizes, and ahead
 // of them the desktop's own size under XWayland, where an emulated mode is
 // only scaled to the real output and would distort the square, and on Xorg
 // with several monitors, where a real switch would clone one mode onto all.
 std::vector<std::string> modeCandidates(const DesktopMode& desktop);
-
-// The line that game mode takes for a candidate ("WxH:D@R", or "WxH:D" for
-// the rate currentRefresh shown now): the first of its size and rate, else
-// the first of its size; -1 where none.
-int pickModeLine(const std::string& candidate, const std::vector<ModeSize>& lines, int currentRefresh);
 
 // Chooses the first candidate that can be switched to: through game mode,
 // or through the extension on display (empty: $DISPLAY) where game mode can

@@ -15,8 +15,9 @@ else()
 endif()
 target_compile_definitions(e2e_test PRIVATE
   KANTENWERK_PROGRAM="${e2e_program}"
-  KANTENWERK_PROBE="$<TARGET_FILE:kantenwerk_probe>")
-add_dependencies(e2e_test kantenwerk_probe)
+  KANTENWERK_PROBE="$<TARGET_FILE:kantenwerk_probe>"
+  KANTENWERK_PROBE_NOGAMEMODE="$<TARGET_FILE:kantenwerk_probe_nogamemode>")
+add_dependencies(e2e_test kantenwerk_probe kantenwerk_probe_nogamemode)
 gtest_discover_tests(e2e_test
   DISCOVERY_MODE PRE_TEST
   PROPERTIES TIMEOUT 90 LABELS "e2e;xserver")

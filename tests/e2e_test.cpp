@@ -36,6 +36,9 @@ using namespace std::chrono_literals;
 
 const std::string plainProgram = KANTENWERK_PROGRAM;
 const std::string probeProgram = KANTENWERK_PROBE;
+// The probe linked against a freeglut whose game mode switches to nothing,
+// as on every architecture but x86: the program takes the screen itself.
+const std::string ownWayProgram = KANTENWERK_PROBE_NOGAMEMODE;
 
 const Rgb background{217, 217, 217};
 const Rgb white{255, 255, 255};
@@ -78,6 +81,29 @@ int processesOf(const std::string& program, const std::string& display)
         for (std::string variable; std::getline(environment, variable, '\0');) count += variable == "DISPLAY=" + display;
     }
     return count;
+}
+
+// A row of a table again, with the program taking the screen its own way.
+template <typename Case>
+Case ownWay(Case row)
+{
+    row.name += "WithoutGameMode";
+    row.ownWay = true;
+    return row;
+}
+
+// Every row of a table, through game mode and then its own way.
+template <typename Case>
+std::vector<Case> bothWays(std::vector<Case> rows)
+{
+    const std::size_t count = rows.size();
+    for (std::size_t k = 0; k < count; ++k) rows.push_back(ownWay(rows[k]));
+    return rows;
+}
+
+std::string programFor(bool ownWay, const std::string& gameModeProgram = plainProgram)
+{
+    return ownWay ? ownWayProgram : gameModeProgram;
 }
 
 // One X server and the program on it, which may be started more than once.
@@ -174,6 +200,7 @@ struct StartupCase {
     ServerKind kind;
     std::string output;
     bool runs;  // false: exits 1 without a window
+    bool ownWay = false;
 };
 
 void PrintTo(const StartupCase& param, std::ostream* out) { *out << param.name; }
@@ -189,13 +216,13 @@ TEST_P(StartsUp, ReportsTheModeOnStandardOutputAndShowsTheAreaOrExitsWithStatusO
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     session->sync();
     if (param.runs) {
-        startProgram();
+        startProgram(programFor(param.ownWay));
         // Flushed at once: readable while the program still runs.
         ASSERT_TRUE(waitUntil([&] { return program->stdoutText() == param.output; }, 5s)) << program->stdoutText();
         EXPECT_TRUE(program->isRunning());
         quit();
     } else {
-        launch(plainProgram);
+        launch(programFor(param.ownWay));
         const ExitStatus status = program->waitExit(20s);
         EXPECT_TRUE(status.exited && status.code == 1) << status.describe();
     }
@@ -207,7 +234,7 @@ TEST_P(StartsUp, ReportsTheModeOnStandardOutputAndShowsTheAreaOrExitsWithStatusO
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, StartsUp,
-    ::testing::Values(
+    ::testing::ValuesIn(bothWays<StartupCase>({
         StartupCase{"FullModes", ServerKind::FullModes,
                     "Starte Kantenwerk.\nBildschirmaufloesung 1280x1024 Pixel bei 32 bit Farbtiefe und 60 hertz\n",
                     true},
@@ -215,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Starte Kantenwerk.\nBildschirmaufloesung 1024x768 Pixel bei 32 bit Farbtiefe und 60 hertz\n",
                     true},
         StartupCase{"NoModes", ServerKind::NoModes,
-                    "Bildschirmmodi werden von der Grafikkarte nicht unterst\xC3\xBCtzt.\n", false}),
+                    "Bildschirmmodi werden von der Grafikkarte nicht unterst\xC3\xBCtzt.\n", false}})),
     ::testing::PrintToStringParamName());
 
 class WithoutDisplay : public ::testing::TestWithParam<std::string> {};
@@ -269,6 +296,7 @@ TEST(HungStart, EndsBySignal)
 struct ActionCase {
     std::string name;
     std::function<void(XSession&)> act;
+    bool ownWay = false;
 };
 
 void PrintTo(const ActionCase& param, std::ostream* out) { *out << param.name; }
@@ -289,7 +317,7 @@ using Ends = KantenwerkWith<ActionCase>;
 
 TEST_P(Ends, WithStatusZero)
 {
-    startProgram();
+    startProgram(programFor(GetParam().ownWay));
     GetParam().act(*session);
     const ExitStatus status = program->waitExit(10s);
     EXPECT_TRUE(status.succeeded()) << status.describe();
@@ -301,21 +329,27 @@ INSTANTIATE_TEST_SUITE_P(Commands, Ends,
                                            ActionCase{"LowerQ", tapKeys({XK_q})},
                                            ActionCase{"ExitButtonLeft", pressToolbar(4, 1)},
                                            ActionCase{"ExitButtonMiddle", pressToolbar(4, 2)},
-                                           ActionCase{"ExitButtonRight", pressToolbar(4, 3)}),
+                                           ActionCase{"ExitButtonRight", pressToolbar(4, 3)},
+                                           ownWay(ActionCase{"Escape", tapKeys({XK_Escape})}),
+                                           ownWay(ActionCase{"LowerQ", tapKeys({XK_q})}),
+                                           ownWay(ActionCase{"ExitButtonLeft", pressToolbar(4, 1)})),
                          ::testing::PrintToStringParamName());
 
 // The generator is never seeded, so every run's first scramble is the same;
-// keys outside the command table must not disturb it.
+// keys outside the command table must not disturb it. Taking the screen its
+// own way, the program shows the very pictures of game mode.
 using FirstScramble = KantenwerkWith<ActionCase>;
 
 TEST_P(FirstScramble, IsTheSameInEveryRunAndTurnsAllThreeSlots)
 {
     startProgram(probeProgram);
+    const ScreenImage expectedStart = startPicture;
     session->tapKey(XK_z);
     const ScreenImage expectedPicture = pictureAfterChange(startPicture);
     const ProbeReport expected = quit();
 
-    startProgram(probeProgram);
+    startProgram(programFor(GetParam().ownWay, probeProgram));
+    EXPECT_TRUE(samePicture(startPicture, expectedStart));
     GetParam().act(*session);
     EXPECT_TRUE(samePicture(pictureAfterChange(startPicture), expectedPicture));
     const ProbeReport actual = quit();
@@ -331,7 +365,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ActionCase{"UnlistedKeysThenZ",
                                  tapKeys({XK_1, XK_space, XK_Return, XK_x, XK_Tab, XK_F1, XK_Left, XK_z})},
                       ActionCase{"ScrambleButtonLeft", pressToolbar(2, 1)},
-                      ActionCase{"ScrambleButtonMiddle", pressToolbar(2, 2)}),
+                      ActionCase{"ScrambleButtonMiddle", pressToolbar(2, 2)},
+                      ownWay(ActionCase{"LowerZ", tapKeys({XK_z})}),
+                      ownWay(ActionCase{"ScrambleButtonLeft", pressToolbar(2, 1)})),
     ::testing::PrintToStringParamName());
 
 using Reset = KantenwerkWith<ActionCase>;
@@ -376,6 +412,7 @@ struct DragCase {
     Point from, to;
     int slot;       // shown in the quadrant of the press
     Matrix turned;  // its orientation after the drag
+    bool ownWay = false;
 };
 
 void PrintTo(const DragCase& param, std::ostream* out) { *out << param.name; }
@@ -385,7 +422,7 @@ using Drag = KantenwerkWith<DragCase>;
 TEST_P(Drag, TurnsOnlyTheSlotOfTheQuadrantWhereItStarted)
 {
     const DragCase& param = GetParam();
-    startProgram(probeProgram);
+    startProgram(programFor(param.ownWay, probeProgram));
     session->drag(param.mouseButton, param.from, param.to, 16);
     const ProbeReport result = quit();
     for (int slot = 1; slot <= 3; ++slot) {
@@ -401,14 +438,14 @@ const float half = 0.70710678f;
 
 INSTANTIATE_TEST_SUITE_P(
     Buttons, Drag,
-    ::testing::Values(
+    ::testing::ValuesIn(bothWays<DragCase>({
         // Half the square to the right, on into the upper right quadrant: a
         // quarter turn about the vertical axis, the front moving right.
         DragCase{"LeftFromUpperLeftIntoUpperRight", 1, {300, 300}, {812, 300}, 2,
                  {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, -1, 1}},
         // A quarter of the square to the right: 45 degrees clockwise about the viewing axis.
         DragCase{"RightInLowerRight", 3, {700, 700}, {956, 700}, 3,
-                 {half, half, 0, 0, -half, half, 0, 0, 0, 0, 1, 0, 0, 0, -1, 1}}),
+                 {half, half, 0, 0, -half, half, 0, 0, 0, 0, 1, 0, 0, 0, -1, 1}}})),
     ::testing::PrintToStringParamName());
 
 // ---- rest ----------------------------------------------------------------
@@ -418,7 +455,7 @@ using AtRest = KantenwerkWith<ActionCase>;
 
 TEST_P(AtRest, UsesNoCpu)
 {
-    startProgram();
+    startProgram(programFor(GetParam().ownWay));
     GetParam().act(*session);
     restingPicture();
     const long long before = program->cpuTicks();
@@ -431,6 +468,7 @@ TEST_P(AtRest, UsesNoCpu)
 INSTANTIATE_TEST_SUITE_P(
     Animations, AtRest,
     ::testing::Values(ActionCase{"AfterStartUp", [](XSession&) {}},
+                      ownWay(ActionCase{"AfterStartUp", [](XSession&) {}}),
                       ActionCase{"AfterLeftDrag", [](XSession& s) { s.drag(1, {300, 300}, {500, 450}, 10); }},
                       ActionCase{"AfterRightDrag", [](XSession& s) { s.drag(3, {700, 700}, {800, 650}, 10); }},
                       ActionCase{"AfterFacesButton", pressToolbar(1, 1)},
@@ -519,6 +557,7 @@ struct EndingCase {
     std::string name;
     int signal;         // 0: the Escape key
     bool ignoredAtStart;
+    bool ownWay = false;
 };
 
 void PrintTo(const EndingCase& param, std::ostream* out) { *out << param.name; }
@@ -538,7 +577,8 @@ TEST_P(Ending, PutsTheDesktopModeBackAndReportsHowItEnded)
     const int signal = param.signal == 0 ? SIGINT : param.signal;
     // What the program inherits, as from a shell: the default, or ignored as for a background job.
     const auto inherited = std::signal(signal, param.ignoredAtStart ? SIG_IGN : SIG_DFL);
-    launch(probeProgram);
+    const std::string path = programFor(param.ownWay, probeProgram);
+    launch(path);
     std::signal(signal, inherited);
     EXPECT_TRUE(waitUntil([&] { return videoMode(display) == Size{1280, 1024}; }, 20s));
     ASSERT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
@@ -558,17 +598,18 @@ TEST_P(Ending, PutsTheDesktopModeBackAndReportsHowItEnded)
         EXPECT_TRUE(status.signaled && status.signal == param.signal) << status.describe();
     EXPECT_TRUE(waitUntil([&] { return videoMode(display) == Size{1600, 1200}; }, 5s));
     recordTimeSince(ended);
-    EXPECT_TRUE(waitUntil([&] { return processesOf(probeProgram, server->display()) == 0; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return processesOf(path, server->display()) == 0; }, 5s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktop1600, Ending,
-                         ::testing::Values(EndingCase{"Escape", 0, false}, EndingCase{"Term", SIGTERM, false},
+                         ::testing::ValuesIn(bothWays<EndingCase>({EndingCase{"Escape", 0, false},
+                                           EndingCase{"Term", SIGTERM, false},
                                            EndingCase{"Interrupt", SIGINT, false},
                                            EndingCase{"Hangup", SIGHUP, false},
                                            EndingCase{"InterruptIgnoredAtStart", SIGINT, true},
                                            EndingCase{"Kill", SIGKILL, false},
                                            EndingCase{"SegmentationFault", SIGSEGV, false},
-                                           EndingCase{"Abort", SIGABRT, false}),
+                                           EndingCase{"Abort", SIGABRT, false}})),
                          ::testing::PrintToStringParamName());
 
 // ---- several monitors on Xorg ------------------------------------------------
@@ -624,7 +665,7 @@ struct Monitor {
 
 // Lays the monitors out as a user's display settings do; the first is the
 // primary. The screen first grows to hold both layouts, then takes its size.
-void layOut(::Display* display, std::initializer_list<Monitor> monitors, Size screen)
+void layOut(::Display* display, const std::vector<Monitor>& monitors, Size screen)
 {
     const Window root = DefaultRootWindow(display);
     XRRScreenResources* resources = XRRGetScreenResources(display, root);
@@ -652,7 +693,7 @@ void layOut(::Display* display, std::initializer_list<Monitor> monitors, Size sc
         XRRSetCrtcConfig(display, resources, info->crtcs[0], CurrentTime, monitor.x, monitor.y, mode, RR_Rotate_0,
                          &output, 1);
         XRRFreeOutputInfo(info);
-        if (&monitor == monitors.begin()) XRRSetOutputPrimary(display, root, output);
+        if (&monitor == &monitors.front()) XRRSetOutputPrimary(display, root, output);
     }
     setScreen(screen.width, screen.height);
     XRRFreeScreenResources(resources);
@@ -660,6 +701,77 @@ void layOut(::Display* display, std::initializer_list<Monitor> monitors, Size sc
     // monitors anew: only then does the video-mode extension follow it.
     XRRFreeScreenResources(XRRGetScreenResources(display, root));
 }
+
+// ---- the window where the monitor shows it ----------------------------------
+
+// The one window shown on the root, as WxH+X+Y.
+std::string shownWindow(::Display* display)
+{
+    Window root = DefaultRootWindow(display), parent, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, root, &root, &parent, &children, &count);
+    std::ostringstream text;
+    for (unsigned k = 0; k < count; ++k) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(display, children[k], &a) && a.map_state == IsViewable)
+            text << (text.tellp() > 0 ? ", " : "") << a.width << "x" << a.height << "+" << a.x << "+" << a.y;
+    }
+    XFree(children);
+    return text.str();
+}
+
+struct FitCase {
+    std::string name;
+    ServerKind kind;
+    std::vector<Monitor> monitors;  // laid out before the start; none: as the server starts
+    Size screen;                    // the screen with them
+    std::string window;             // where the monitor shows the mode
+    Point exitDisc;                 // the toolbar's exit button there
+};
+
+void PrintTo(const FitCase& param, std::ostream* out) { *out << param.name; }
+
+using WindowFit = KantenwerkWith<FitCase>;
+
+// Without a window manager only the program keeps its window to what the
+// monitor shows: the square centred there and the toolbar in its corner,
+// through game mode and its own way alike.
+TEST_P(WindowFit, CoversWhatTheMonitorShowsWithTheToolbarInItsCorner)
+{
+    const FitCase& param = GetParam();
+    startServer(param.kind);
+    if (!param.monitors.empty()) layOut(session->display(), param.monitors, param.screen);
+    Size mode;
+    sscanf(param.window.c_str(), "%dx%d", &mode.width, &mode.height);
+    ScreenImage gameMode;
+    for (const bool own : {false, true}) {
+        launch(programFor(own));
+        const Point face = windowPoint(0.1, 0.1, mode);
+        ASSERT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s))
+            << program->stdoutText() << program->stderrText();
+        EXPECT_EQ(shownWindow(session->display()), param.window) << (own ? "its own way" : "game mode");
+        const ScreenImage picture = session->captureArea(0, 0, mode.width, mode.height);
+        EXPECT_EQ(picture.pixel(param.exitDisc.x, param.exitDisc.y), black);
+        if (own) {
+            EXPECT_TRUE(samePicture(picture, gameMode));
+        }
+        gameMode = picture;
+        session->movePointer(param.exitDisc.x, param.exitDisc.y);
+        session->clickButton(1);
+        const ExitStatus status = program->waitExit(10s);
+        EXPECT_TRUE(status.succeeded()) << status.describe();
+        // The next start must not take this run's last frame for its first.
+        EXPECT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c != white; }, 10s));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NoWindowManager, WindowFit,
+    ::testing::Values(FitCase{"Desktop1600", ServerKind::Desktop1600, {}, {}, "1280x1024+0+0", {1122, 1003}},
+                      FitCase{"TwoMonitors", ServerKind::TwoMonitors,
+                              {{"DUMMY1", "1920x1080", 0, 0}, {"DUMMY0", "1280x1024", 1920, 0}}, {3200, 1080},
+                              "1920x1080+0+0", {1470, 1059}}),
+    ::testing::PrintToStringParamName());
 
 using SeveralMonitors = KantenwerkWith<EndingCase>;
 
@@ -675,7 +787,8 @@ TEST_P(SeveralMonitors, KeepTheDesktopModeAndGetTheirLayoutBack)
     layOut(display, {{"DUMMY1", "1920x1080", 0, 0}, {"DUMMY0", "1280x1024", 1920, 0}}, {3200, 1080});
     const std::string found = describeLayout(server->display());
     const std::string desktopLine = modeLineText(display);
-    launch(plainProgram);
+    const std::string path = programFor(param.ownWay);
+    launch(path);
     const Point face = windowPoint(0.1, 0.1, {1920, 1080});
     ASSERT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s))
         << program->stdoutText() << program->stderrText();
@@ -698,12 +811,13 @@ TEST_P(SeveralMonitors, KeepTheDesktopModeAndGetTheirLayoutBack)
     EXPECT_TRUE(waitUntil([&] { return describeLayout(server->display()) == found; }, 5s))
         << describeLayout(server->display()) << "\nfound at start:\n" << found;
     recordTimeSince(ended);
-    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, server->display()) == 0; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return processesOf(path, server->display()) == 0; }, 5s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Xorg, SeveralMonitors,
-                         ::testing::Values(EndingCase{"Escape", 0, false}, EndingCase{"Term", SIGTERM, false},
-                                           EndingCase{"Kill", SIGKILL, false}),
+                         ::testing::ValuesIn(bothWays<EndingCase>({EndingCase{"Escape", 0, false},
+                                                                   EndingCase{"Term", SIGTERM, false},
+                                                                   EndingCase{"Kill", SIGKILL, false}})),
                          ::testing::PrintToStringParamName());
 
 }  // namespace
