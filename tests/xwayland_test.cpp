@@ -40,6 +40,7 @@ struct Output {
 struct DesktopCase {
     std::string name;
     std::vector<Output> outputs;  // sway's HEADLESS-1, HEADLESS-2
+    bool ownWay = false;          // the program takes the screen itself, as without game mode
 };
 
 void PrintTo(const DesktopCase& param, std::ostream* out) { *out << param.name; }
@@ -169,7 +170,8 @@ protected:
 
 int ignoreXError(::Display*, XErrorEvent*) { return 0; }
 
-// The top-level window freeglut names FREEGLUT once it is shown, and where.
+// The program's top-level window once it is shown, and where: game mode's,
+// which freeglut names FREEGLUT, or the one it makes its own way.
 Window gameModeWindow(::Display* display, std::string& where)
 {
     // A window listed may be gone by the time it is asked for its name.
@@ -180,7 +182,8 @@ Window gameModeWindow(::Display* display, std::string& where)
     for (unsigned k = 0; k < count && found == None; ++k) {
         char* name = nullptr;
         XWindowAttributes a;
-        if (XFetchName(display, children[k], &name) && std::string(name) == "FREEGLUT" &&
+        if (XFetchName(display, children[k], &name) &&
+            (std::string(name) == "FREEGLUT" || std::string(name) == "Kantenwerk") &&
             XGetWindowAttributes(display, children[k], &a) && a.map_state == IsViewable) {
             found = children[k];
             where = geometry(a.width, a.height, a.x, a.y);
@@ -219,7 +222,8 @@ TEST_P(UnderXWayland, FillsTheOutputWhoseModeItTookWithTheSquareCentred)
     const std::string emulated = geometry(width, height, viewX, viewY);
     ASSERT_EQ(configured.count(emulated), 1u) << "XWayland emulates modes at " << emulated;
 
-    ChildProcess program(KANTENWERK_PROGRAM, {}, {{"DISPLAY", display}});
+    ChildProcess program(GetParam().ownWay ? KANTENWERK_PROBE_NOGAMEMODE : KANTENWERK_PROGRAM, {},
+                         {{"DISPLAY", display}});
     Window window = None;
     std::string placed = "nowhere";
     waitUntil([&] {
@@ -252,7 +256,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DesktopCase{"OneOutput", {{1920, 1080, 0, 0}}},
                       DesktopCase{"TopsAligned", {{1920, 1080, 0, 0}, {2560, 1440, 1920, 0}}},
                       DesktopCase{"BottomsAligned", {{1920, 1080, 0, 360}, {2560, 1440, 1920, 0}}},
-                      DesktopCase{"BottomsAlignedOtherWayRound", {{2560, 1440, 1920, 0}, {1920, 1080, 0, 360}}}),
+                      DesktopCase{"BottomsAlignedOtherWayRound", {{2560, 1440, 1920, 0}, {1920, 1080, 0, 360}}},
+                      DesktopCase{"OneOutputWithoutGameMode", {{1920, 1080, 0, 0}}, true},
+                      DesktopCase{"BottomsAlignedWithoutGameMode", {{1920, 1080, 0, 360}, {2560, 1440, 1920, 0}}, true}),
     ::testing::PrintToStringParamName());
 
 }  // namespace
