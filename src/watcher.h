@@ -17,7 +17,8 @@ struct Watcher {
 Watcher startWatcher();
 
 // Hands the watcher the desktop as found, which it puts back where it still
-// differs once the program has ended. With nothing to put back (no video
-// mode, or XWayland, where the emulated mode ends with the program) the
-// watcher leaves at once.
-void watchDesktop(Watcher watcher, const SavedDesktop& found);
+// differs once the program has ended, unless another copy holds the screen
+// by then; claim is the program's owner window (claim.h). With nothing to
+// put back (no video mode, or XWayland, where the emulated mode ends with
+// the program) the watcher leaves at once.
+void watchDesktop(Watcher watcher, const SavedDesktop& found, unsigned long claim);

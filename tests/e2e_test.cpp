@@ -706,4 +706,221 @@ INSTANTIATE_TEST_SUITE_P(Xorg, SeveralMonitors,
                                            EndingCase{"Kill", SIGKILL, false}),
                          ::testing::PrintToStringParamName());
 
+// ---- one copy per screen, and the desktop kept on the display --------------
+
+// Kills the watchers of this program binary on this display, found by their
+// name, as an OOM kill or the end of their session would; returns how many.
+int killWatchers(const std::string& program, const std::string& display)
+{
+    const std::filesystem::path binary = std::filesystem::canonical(program);
+    int killed = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        if (std::filesystem::read_symlink(entry.path() / "exe", error) != binary) continue;
+        std::string name;
+        std::ifstream(entry.path() / "comm") >> name;
+        std::ifstream environment(entry.path() / "environ");
+        bool here = false;
+        for (std::string variable; std::getline(environment, variable, '\0');) here |= variable == "DISPLAY=" + display;
+        if (name == "kw-watcher" && here) killed += kill(std::stoi(entry.path().filename()), SIGKILL) == 0;
+    }
+    return killed;
+}
+
+// Switches the mode as a user's display settings would.
+void switchMode(::Display* display, Size size)
+{
+    int count = 0;
+    XF86VidModeModeInfo** modes = nullptr;
+    ASSERT_TRUE(XF86VidModeGetAllModeLines(display, DefaultScreen(display), &count, &modes));
+    for (int k = 0; k < count; ++k)
+        if (modes[k]->hdisplay == size.width && modes[k]->vdisplay == size.height) {
+            XF86VidModeSwitchToMode(display, DefaultScreen(display), modes[k]);
+            break;
+        }
+    XFree(modes);
+    XSync(display, False);
+    ASSERT_EQ(videoMode(display), size);
+}
+
+// Switches a monitor off in one request, as unplugging it would.
+void switchOff(::Display* display, const std::string& name)
+{
+    XRRScreenResources* resources = XRRGetScreenResources(display, DefaultRootWindow(display));
+    for (int k = 0; k < resources->noutput; ++k) {
+        XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[k]);
+        if (name == output->name && output->crtc != None)
+            XRRSetCrtcConfig(display, resources, output->crtc, CurrentTime, 0, 0, None, RR_Rotate_0, nullptr, 0);
+        XRRFreeOutputInfo(output);
+    }
+    XRRFreeScreenResources(resources);
+    XSync(display, False);
+}
+
+enum class Second { Never, Later, AtOnce };
+
+// One run of the program, started at once after the one before has ended.
+struct ProgramRun {
+    int signal = 0;              // how it ends: 0 Escape, else this signal to its process group
+    bool watcherToo = false;     // its watcher killed first
+    Second second = Second::Never;  // another copy started after its first frame, or with it
+    bool monitorOff = false;     // DUMMY0 switched off during the run
+    Size userMode{};             // then switched to by the user, where given
+};
+
+struct KeepingCase {
+    std::string name;
+    ServerKind kind;
+    bool twoMonitors;  // laid out as in SeveralMonitors before the first run
+    std::vector<ProgramRun> runs;
+};
+
+void PrintTo(const KeepingCase& param, std::ostream* out) { *out << param.name; }
+
+std::vector<ProgramRun> restartsAfterKill(int times)
+{
+    std::vector<ProgramRun> runs;
+    for (int k = 0; k < times; ++k) runs.insert(runs.end(), {ProgramRun{SIGKILL}, ProgramRun{0}});
+    return runs;
+}
+
+class KeepingTheDesktop : public KantenwerkWith<KeepingCase> {
+protected:
+    // The first frame of the run: the mode it reports, then that mode's
+    // square on the screen. The report comes once the screen is claimed,
+    // so no frame of an earlier run is taken for it.
+    void waitForFrame()
+    {
+        int width = 0, height = 0;
+        ASSERT_TRUE(waitUntil([&] {
+            return std::sscanf(program->stdoutText().c_str(), "Starte Kantenwerk.\nBildschirmaufloesung %dx%d",
+                               &width, &height) == 2;
+        }, 20s)) << program->stdoutText() << program->stderrText();
+        const Point face = windowPoint(0.1, 0.1, {width, height});
+        ASSERT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
+        ASSERT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s));
+    }
+
+    void expectRefused(ChildProcess& copy)
+    {
+        const ExitStatus status = copy.waitExit(10s);
+        EXPECT_TRUE(status.exited && status.code == 1) << status.describe();
+        EXPECT_EQ(copy.stdoutText(), "Kantenwerk laeuft bereits auf Anzeige " + server->display() + ".0.\n");
+    }
+
+    // A second copy, started over a window that hides the running one, must
+    // bring the running one to the top and change nothing else.
+    void startSecondCopy()
+    {
+        ::Display* display = session->display();
+        const Size mode = videoMode(display);
+        const ScreenImage shown = session->capture();
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+        const Window cover = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 4000, 2000, 0, CopyFromParent,
+                                           InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+        XMapRaised(display, cover);
+        session->sync();
+        EXPECT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == black; }, 10s));
+        ChildProcess second(plainProgram, {}, {{"DISPLAY", server->display()}});
+        expectRefused(second);
+        EXPECT_TRUE(waitUntil([&] { return session->capture().rgb() == shown.rgb(); }, 10s))
+            << "the running copy was not raised";
+        EXPECT_TRUE(program->isRunning());
+        EXPECT_EQ(videoMode(display), mode);
+        XDestroyWindow(display, cover);
+        session->sync();
+    }
+
+    // Both start at once: one runs, the other ends by itself.
+    void startTwoAtOnce()
+    {
+        auto other = std::make_unique<ChildProcess>(plainProgram, std::vector<std::string>{},
+                                                    std::map<std::string, std::string>{{"DISPLAY", server->display()}});
+        ASSERT_TRUE(waitUntil([&] { return !program->isRunning() || !other->isRunning(); }, 20s));
+        if (!program->isRunning()) std::swap(program, other);
+        expectRefused(*other);
+        EXPECT_TRUE(program->isRunning());
+    }
+
+    // Waits until the program has renewed its record after the layout changed.
+    void switchOffAndWaitForTheRecord(const std::string& output)
+    {
+        ::Display* display = session->display();
+        const Atom record = XInternAtom(display, "_KANTENWERK_DESKTOP", False);
+        XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask);
+        session->sync();
+        XEvent event;
+        while (XCheckTypedEvent(display, PropertyNotify, &event)) {}
+        switchOff(display, output);
+        EXPECT_TRUE(waitUntil([&] {
+            while (XCheckTypedWindowEvent(display, DefaultRootWindow(display), PropertyNotify, &event))
+                if (event.xproperty.atom == record && event.xproperty.state == PropertyNewValue) return true;
+            return false;
+        }, 10s));
+        XSelectInput(display, DefaultRootWindow(display), NoEventMask);
+    }
+};
+
+// However the runs end, one after another or over each other, the desktop
+// as found before the first comes back, unless the user has chosen another
+// mode since; and nothing of the program stays behind.
+TEST_P(KeepingTheDesktop, OneCopyPerScreenAndTheDesktopAsFoundComesBack)
+{
+    const KeepingCase& param = GetParam();
+    startServer(param.kind);
+    ::Display* display = session->display();
+    if (param.twoMonitors)
+        layOut(display, {{"DUMMY1", "1920x1080", 0, 0}, {"DUMMY0", "1280x1024", 1920, 0}}, {3200, 1080});
+    std::string expected = describeLayout(server->display());
+    for (std::size_t k = 0; k < param.runs.size(); ++k) {
+        const ProgramRun& run = param.runs[k];
+        SCOPED_TRACE("run " + std::to_string(k + 1));
+        launch(plainProgram);
+        if (run.second == Second::AtOnce) startTwoAtOnce();
+        waitForFrame();
+        if (run.second == Second::Later) startSecondCopy();
+        if (run.monitorOff) switchOffAndWaitForTheRecord("DUMMY0");
+        if (run.watcherToo) {
+            EXPECT_EQ(killWatchers(plainProgram, server->display()), 1);
+        }
+        if (run.signal == 0)
+            session->tapKey(XK_Escape);
+        else
+            program->signalGroup(run.signal);
+        const ExitStatus status = program->waitExit(10s);
+        if (run.signal == 0)
+            EXPECT_TRUE(status.succeeded()) << status.describe();
+        else
+            EXPECT_TRUE(status.signaled && status.signal == run.signal) << status.describe();
+        if (run.userMode.width != 0) {
+            switchMode(display, run.userMode);
+            expected = describeLayout(server->display());
+        }
+        if (run.signal == 0 || k + 1 == param.runs.size()) {
+            EXPECT_TRUE(waitUntil([&] { return describeLayout(server->display()) == expected; }, 5s))
+                << describeLayout(server->display()) << "\nexpected:\n" << expected;
+        }
+    }
+    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, server->display()) == 0; }, 5s));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, KeepingTheDesktop,
+    ::testing::Values(
+        KeepingCase{"SecondCopy", ServerKind::Desktop1600, false, {ProgramRun{0, false, Second::Later}}},
+        KeepingCase{"TwoAtOnce", ServerKind::Desktop1600, false, {ProgramRun{0, false, Second::AtOnce}}},
+        KeepingCase{"RestartAfterKill", ServerKind::Desktop1600, false, restartsAfterKill(5)},
+        KeepingCase{"ProgramAndWatcherKilled", ServerKind::Desktop1600, false, {ProgramRun{SIGKILL, true}, ProgramRun{0}}},
+        KeepingCase{"CrashLoop", ServerKind::Desktop1600, false,
+                    {ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}}},
+        // The program takes 1280x1024, the desktop's own mode here, and
+        // leaves it; the user's 1024x768 is the desktop found next.
+        KeepingCase{"UsersModeAfterAKill", ServerKind::FullModes, false,
+                    {ProgramRun{SIGKILL, true, Second::Never, false, {1024, 768}}, ProgramRun{0}}},
+        KeepingCase{"TwoMonitors", ServerKind::TwoMonitors, true,
+                    {ProgramRun{SIGKILL, true, Second::Never, true}, ProgramRun{0}}}),
+    ::testing::PrintToStringParamName());
+
 }  // namespace
