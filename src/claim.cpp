@@ -12,14 +12,17 @@ namespace {
 Display* claimDisplay = nullptr;
 Window claimWindow = None;
 
-// Properties of an owner window: the program's full-screen window, and the
-// mark of a watcher that is putting the desktop back.
+// Properties of an owner window: what names this claim alone (a window's
+// number comes back with the next client in its place), the program's
+// full-screen window, and the mark of a watcher putting the desktop back.
+const char* const tokenName = "_KANTENWERK_CLAIM";
 const char* const shownName = "_KANTENWERK_WINDOW";
 const char* const restoringName = "_KANTENWERK_RESTORING";
 
 // Who holds the screen, and what its owner window says.
 struct Holder {
     Window owner = None;
+    std::string token;
     Window shown = None;
     bool restoring = false;
 };
@@ -38,12 +41,15 @@ static Atom selectionOf(Display* display)
 }
 
 // Unmapped and of no size: it only owns the selection.
-static Window ownerWindow(Display* display)
+static Window ownerWindow(Display* display, const std::string& token)
 {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
-    return XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent,
-                         CWOverrideRedirect, &attributes);
+    const Window window = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0, InputOnly,
+                                        CopyFromParent, CWOverrideRedirect, &attributes);
+    XChangeProperty(display, window, XInternAtom(display, tokenName, False), XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(token.data()), int(token.size()));
+    return window;
 }
 
 static void setWindowProperty(Display* display, Window window, const char* name, Window value)
@@ -51,6 +57,23 @@ static void setWindowProperty(Display* display, Window window, const char* name,
     unsigned long data = value;
     XChangeProperty(display, window, XInternAtom(display, name, False), XA_WINDOW, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&data), 1);
+}
+
+static std::string tokenOf(Display* display, Window window)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string token;
+    if (XGetWindowProperty(display, window, XInternAtom(display, tokenName, False), 0, 64, False, XA_STRING, &type,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        if (type == XA_STRING && format == 8)
+            token.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    return token;
 }
 
 static Window windowProperty(Display* display, Window window, const char* name)
@@ -70,15 +93,19 @@ static Window windowProperty(Display* display, Window window, const char* name)
     return value;
 }
 
-// Takes the selection for window where it is free or owned by takeFrom, and
+// Takes the selection for window where it is free or held by the claim
+// takeFrom names, and
 // reads who holds it then, with the server grabbed: two copies starting at
 // once cannot both find it free, and the holder's windows cannot go away
 // while they are read.
-static Holder takeSelection(Display* display, Atom selection, Window window, Window takeFrom)
+static Holder takeSelection(Display* display, Atom selection, Window window, const std::string& takeFrom)
 {
     XGrabServer(display);
-    Holder holder{XGetSelectionOwner(display, selection)};
-    if (holder.owner == None || holder.owner == takeFrom) {
+    Holder holder;
+    holder.owner = XGetSelectionOwner(display, selection);
+    if (holder.owner != None)
+        holder.token = tokenOf(display, holder.owner);
+    if (holder.owner == None || (!takeFrom.empty() && holder.token == takeFrom)) {
         XSetSelectionOwner(display, selection, window, CurrentTime);
         holder.owner = XGetSelectionOwner(display, selection);
     }
@@ -112,23 +139,25 @@ ScreenClaim claimScreen(const char* name)
     const XErrorHandler previous = XSetErrorHandler(ignoreXError);
     claim.where = whereOf(display);
     const Atom selection = selectionOf(display);
-    const Window window = ownerWindow(display);
+    claim.token = std::to_string(getpid()) + "." +
+                  std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
+    const Window window = ownerWindow(display, claim.token);
     // A watcher puts the desktop back within a second; one that takes five
     // is stuck and keeps the screen no longer.
     const auto waited = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    Holder holder = takeSelection(display, selection, window, None);
+    Holder holder = takeSelection(display, selection, window, {});
     while (holder.owner != window && holder.restoring) {
         const bool stuck = std::chrono::steady_clock::now() > waited;
         if (!stuck)
             usleep(10000);
-        holder = takeSelection(display, selection, window, stuck ? holder.owner : None);
+        holder = takeSelection(display, selection, window, stuck ? holder.token : std::string());
     }
     if (holder.owner == window) {
         claimDisplay = display;
         claimWindow = window;
-        claim.window = window;
         XSync(display, False);
     } else {
+        claim.token.clear();
         claim.anotherRuns = true;
         if (holder.shown != None)
             XRaiseWindow(display, holder.shown);
@@ -146,12 +175,12 @@ void showOnClaim(unsigned long window)
     XFlush(claimDisplay);
 }
 
-bool claimToRestore(const std::string& name, unsigned long program)
+bool claimToRestore(const std::string& name, const std::string& program)
 {
     Display* display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
     if (display == nullptr)
         return false;
-    const Window window = ownerWindow(display);
+    const Window window = ownerWindow(display, "restoring." + program);
     setWindowProperty(display, window, restoringName, window);
     if (takeSelection(display, selectionOf(display), window, program).owner == window)
         return true;

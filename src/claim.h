@@ -10,7 +10,7 @@
 struct ScreenClaim {
     bool anotherRuns = false;  // another copy holds the screen; its window has been raised
     std::string where;         // the display and screen, as ":0.0"
-    unsigned long window = 0;  // the owner window, while this copy holds the claim
+    std::string token;         // names this copy's claim alone, while it holds it
 };
 
 // Claims the default screen of display (null: $DISPLAY) for the program's
@@ -24,6 +24,6 @@ ScreenClaim claimScreen(const char* display);
 void showOnClaim(unsigned long window);
 
 // For the watcher: claims the screen to put the desktop back, unless a copy
-// other than the program it watched (whose owner window was program) holds
+// other than the program it watched (whose claim's token was program) holds
 // it. True while the claim lasts, until the process ends.
-bool claimToRestore(const std::string& display, unsigned long program);
+bool claimToRestore(const std::string& display, const std::string& program);

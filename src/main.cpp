@@ -20,12 +20,12 @@ int main(int argc, char** argv)
     if (claim.anotherRuns) {
         std::printf("Kantenwerk laeuft bereits auf Anzeige %s.\n", claim.where.c_str());
         std::fflush(stdout);
-        watchDesktop(watcher, {}, claim.window);
+        watchDesktop(watcher, {}, claim.token);
         std::exit(1);
     }
     SavedDesktop found;
     const DesktopMode desktop = saveDesktop(argc, argv, found);
-    watchDesktop(watcher, found, claim.window);
+    watchDesktop(watcher, found, claim.token);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 

@@ -8,27 +8,24 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <sstream>
 #include <string>
 
 #include "claim.h"
 #include "record.h"
 
-// The display's name, the program's claim window, then the desktop's line;
-// the closing newline tells a whole message from one cut short.
-static std::string messageOf(const SavedDesktop& found, unsigned long claim)
+// The display's name, the program's claim, then the desktop's line; the
+// closing newline tells a whole message from one cut short.
+static std::string messageOf(const SavedDesktop& found, const std::string& claim)
 {
-    return found.display + '\n' + std::to_string(claim) + '\n' + desktopText(found);
+    return found.display + '\n' + claim + '\n' + desktopText(found);
 }
 
 // False for anything but a whole message.
-static bool readMessage(const std::string& message, SavedDesktop& found, unsigned long& claim)
+static bool readMessage(const std::string& message, SavedDesktop& found, std::string& claim)
 {
     std::istringstream text(message);
-    std::string claimLine;
-    return std::getline(text, found.display) && std::getline(text, claimLine) &&
-           std::sscanf(claimLine.c_str(), "%lu", &claim) == 1 && readDesktopText(text, found);
+    return std::getline(text, found.display) && std::getline(text, claim) && readDesktopText(text, found);
 }
 
 // A refusal (a monitor unplugged meanwhile) is only one thing less put
@@ -72,7 +69,7 @@ static int leaveWithTheServer(Display*)
             break;
     }
     SavedDesktop found;
-    unsigned long claim = 0;
+    std::string claim;
     if (readMessage(message, found, claim)) {
         XSetErrorHandler(ignoreXError);
         XSetIOErrorHandler(leaveWithTheServer);
@@ -102,7 +99,7 @@ Watcher startWatcher()
     return {line[0], pid};
 }
 
-void watchDesktop(Watcher watcher, const SavedDesktop& found, unsigned long claim)
+void watchDesktop(Watcher watcher, const SavedDesktop& found, const std::string& claim)
 {
     if (watcher.line < 0)
         return;

@@ -708,12 +708,12 @@ INSTANTIATE_TEST_SUITE_P(Xorg, SeveralMonitors,
 
 // ---- one copy per screen, and the desktop kept on the display --------------
 
-// Kills the watchers of this program binary on this display, found by their
-// name, as an OOM kill or the end of their session would; returns how many.
-int killWatchers(const std::string& program, const std::string& display)
+// Signals the watchers of this program binary on this display, found by
+// their name, as an OOM kill or the end of their session would.
+std::vector<pid_t> signalWatchers(const std::string& program, const std::string& display, int signal)
 {
     const std::filesystem::path binary = std::filesystem::canonical(program);
-    int killed = 0;
+    std::vector<pid_t> signalled;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
         if (std::filesystem::read_symlink(entry.path() / "exe", error) != binary) continue;
@@ -722,9 +722,10 @@ int killWatchers(const std::string& program, const std::string& display)
         std::ifstream environment(entry.path() / "environ");
         bool here = false;
         for (std::string variable; std::getline(environment, variable, '\0');) here |= variable == "DISPLAY=" + display;
-        if (name == "kw-watcher" && here) killed += kill(std::stoi(entry.path().filename()), SIGKILL) == 0;
+        const pid_t pid = std::stoi(entry.path().filename());
+        if (name == "kw-watcher" && here && kill(pid, signal) == 0) signalled.push_back(pid);
     }
-    return killed;
+    return signalled;
 }
 
 // Switches the mode as a user's display settings would.
@@ -762,7 +763,7 @@ enum class Second { Never, Later, AtOnce };
 // One run of the program, started at once after the one before has ended.
 struct ProgramRun {
     int signal = 0;              // how it ends: 0 Escape, else this signal to its process group
-    bool watcherToo = false;     // its watcher killed first
+    int watcherSignal = 0;       // sent to its watcher first: SIGKILL, or SIGSTOP until the next run's frame
     Second second = Second::Never;  // another copy started after its first frame, or with it
     bool monitorOff = false;     // DUMMY0 switched off during the run
     Size userMode{};             // then switched to by the user, where given
@@ -789,16 +790,17 @@ protected:
     // The first frame of the run: the mode it reports, then that mode's
     // square on the screen. The report comes once the screen is claimed,
     // so no frame of an earlier run is taken for it.
-    void waitForFrame()
+    Size waitForFrame()
     {
         int width = 0, height = 0;
-        ASSERT_TRUE(waitUntil([&] {
+        EXPECT_TRUE(waitUntil([&] {
             return std::sscanf(program->stdoutText().c_str(), "Starte Kantenwerk.\nBildschirmaufloesung %dx%d",
                                &width, &height) == 2;
         }, 20s)) << program->stdoutText() << program->stderrText();
         const Point face = windowPoint(0.1, 0.1, {width, height});
-        ASSERT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
-        ASSERT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s));
+        EXPECT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
+        EXPECT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s));
+        return {width, height};
     }
 
     void expectRefused(ChildProcess& copy)
@@ -873,17 +875,32 @@ TEST_P(KeepingTheDesktop, OneCopyPerScreenAndTheDesktopAsFoundComesBack)
     ::Display* display = session->display();
     if (param.twoMonitors)
         layOut(display, {{"DUMMY1", "1920x1080", 0, 0}, {"DUMMY0", "1280x1024", 1920, 0}}, {3200, 1080});
-    std::string expected = describeLayout(server->display());
+    // The dummy driver's video-mode switches leave RandR's picture as it was.
+    const auto desktopNow = [&] { return describeLayout(server->display()) + "; video mode " + modeLineText(display); };
+    std::string expected = desktopNow();
+    std::vector<pid_t> stopped;  // watchers held up
     for (std::size_t k = 0; k < param.runs.size(); ++k) {
         const ProgramRun& run = param.runs[k];
         SCOPED_TRACE("run " + std::to_string(k + 1));
         launch(plainProgram);
         if (run.second == Second::AtOnce) startTwoAtOnce();
-        waitForFrame();
+        const Size mode = waitForFrame();
         if (run.second == Second::Later) startSecondCopy();
         if (run.monitorOff) switchOffAndWaitForTheRecord("DUMMY0");
-        if (run.watcherToo) {
-            EXPECT_EQ(killWatchers(plainProgram, server->display()), 1);
+        // A watcher of an earlier run that wakes only now leaves this one be.
+        for (const pid_t pid : stopped) kill(pid, SIGCONT);
+        EXPECT_TRUE(waitUntil([&] {
+            return std::all_of(stopped.begin(), stopped.end(), [](pid_t pid) {
+                std::error_code error;  // gone, or a zombie without an executable
+                return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).empty();
+            });
+        }, 10s));
+        stopped.clear();
+        EXPECT_EQ(videoMode(display), mode);
+        if (run.watcherSignal != 0) {
+            stopped = signalWatchers(plainProgram, server->display(), run.watcherSignal);
+            EXPECT_EQ(stopped.size(), 1u);
+            if (run.watcherSignal == SIGKILL) stopped.clear();
         }
         if (run.signal == 0)
             session->tapKey(XK_Escape);
@@ -896,11 +913,11 @@ TEST_P(KeepingTheDesktop, OneCopyPerScreenAndTheDesktopAsFoundComesBack)
             EXPECT_TRUE(status.signaled && status.signal == run.signal) << status.describe();
         if (run.userMode.width != 0) {
             switchMode(display, run.userMode);
-            expected = describeLayout(server->display());
+            expected = desktopNow();
         }
         if (run.signal == 0 || k + 1 == param.runs.size()) {
-            EXPECT_TRUE(waitUntil([&] { return describeLayout(server->display()) == expected; }, 5s))
-                << describeLayout(server->display()) << "\nexpected:\n" << expected;
+            EXPECT_TRUE(waitUntil([&] { return desktopNow() == expected; }, 5s))
+                << desktopNow() << "\nexpected:\n" << expected;
         }
     }
     EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, server->display()) == 0; }, 5s));
@@ -912,15 +929,17 @@ INSTANTIATE_TEST_SUITE_P(
         KeepingCase{"SecondCopy", ServerKind::Desktop1600, false, {ProgramRun{0, false, Second::Later}}},
         KeepingCase{"TwoAtOnce", ServerKind::Desktop1600, false, {ProgramRun{0, false, Second::AtOnce}}},
         KeepingCase{"RestartAfterKill", ServerKind::Desktop1600, false, restartsAfterKill(5)},
-        KeepingCase{"ProgramAndWatcherKilled", ServerKind::Desktop1600, false, {ProgramRun{SIGKILL, true}, ProgramRun{0}}},
+        KeepingCase{"ProgramAndWatcherKilled", ServerKind::Desktop1600, false, {ProgramRun{SIGKILL, SIGKILL}, ProgramRun{0}}},
+        KeepingCase{"WatcherLateAfterKill", ServerKind::Desktop1600, false,
+                    {ProgramRun{SIGKILL, SIGSTOP}, ProgramRun{0}}},
         KeepingCase{"CrashLoop", ServerKind::Desktop1600, false,
                     {ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}}},
         // The program takes 1280x1024, the desktop's own mode here, and
         // leaves it; the user's 1024x768 is the desktop found next.
         KeepingCase{"UsersModeAfterAKill", ServerKind::FullModes, false,
-                    {ProgramRun{SIGKILL, true, Second::Never, false, {1024, 768}}, ProgramRun{0}}},
+                    {ProgramRun{SIGKILL, SIGKILL, Second::Never, false, {1024, 768}}, ProgramRun{0}}},
         KeepingCase{"TwoMonitors", ServerKind::TwoMonitors, true,
-                    {ProgramRun{SIGKILL, true, Second::Never, true}, ProgramRun{0}}}),
+                    {ProgramRun{SIGKILL, SIGKILL, Second::Never, true}, ProgramRun{0}}}),
     ::testing::PrintToStringParamName());
 
 }  // namespace
