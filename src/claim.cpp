@@ -94,10 +94,9 @@ static Window windowProperty(Display* display, Window window, const char* name)
 }
 
 // Takes the selection for window where it is free or held by the claim
-// takeFrom names, and
-// reads who holds it then, with the server grabbed: two copies starting at
-// once cannot both find it free, and the holder's windows cannot go away
-// while they are read.
+// that takeFrom names, and reads who holds it then, all with the server
+// grabbed: two copies starting at once cannot both find it free, and the
+// holder's windows cannot go away while they are read.
 static Holder takeSelection(Display* display, Atom selection, Window window, const std::string& takeFrom)
 {
     XGrabServer(display);

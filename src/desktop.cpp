@@ -382,9 +382,9 @@ void recordDesktop()
     if (Display* current = glXGetCurrentDisplay())
         XSync(current, False);
     Display* display = XOpenDisplay(displayName(asFound));
-    int eventBase = 0, errorBase = 0;
     if (display == nullptr)
         return;
+    int eventBase = 0, errorBase = 0;
     const bool randr = XRRQueryExtension(display, &eventBase, &errorBase);
     if (randr)
         XRRSelectInput(display, DefaultRootWindow(display),

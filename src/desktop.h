@@ -73,9 +73,9 @@ const char* displayArgument(int argc, char** argv);
 // found. From then on SIGTERM, SIGINT and SIGHUP end the program with all of
 // it put back, and so does exit, after freeglut has switched its mode back;
 // before, while it is read, they end the program at once. Call early in
-// main, once the screen is claimed, before any thread exists; the arguments name the
-// display as for glutInit. A signal ignored at start stays ignored. found
-// receives what was saved.
+// main, once the screen is claimed (claim.h), before any thread exists; the
+// arguments name the display as for glutInit. A signal ignored at start
+// stays ignored. found receives what was saved.
 DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found);
 
 // Records the desktop as found on the display, with what the screen shows
