@@ -1,4 +1,5 @@
 #include "desktop.h"
+#include "record.h"
 
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -29,8 +30,7 @@ XErrorHandler previousErrorHandler;
 
 }  // namespace
 
-// The display freeglut will open: its -display argument, else $DISPLAY.
-static const char* displayArgument(int argc, char** argv)
+const char* displayArgument(int argc, char** argv)
 {
     for (int k = 1; k + 1 < argc; ++k)
         if (std::strcmp(argv[k], "-display") == 0)
@@ -97,6 +97,31 @@ static const CrtcLayout* findCrtc(const MonitorLayout& layout, RRCrtc crtc)
     return nullptr;
 }
 
+static std::array<unsigned, 11> modeLineNumbers(int dotClock, const XF86VidModeModeLine& line);
+
+// What the screen shows, as the numbers of a desktop: the screen's size is
+// that of the connection's set-up or of its last RandR update.
+static bool readShown(Display* display, SavedDesktop& shown)
+{
+    const int screen = DefaultScreen(display);
+    int dotClock = 0;
+    XF86VidModeModeLine line{};
+    if (!XF86VidModeGetModeLine(display, screen, &dotClock, &line))
+        return false;
+    XFree(line.c_private);
+    shown.modeLine = modeLineNumbers(dotClock, line);
+    shown.layout = readLayout(display);
+    shown.modeSaved = shown.layoutSaved = XF86VidModeGetViewPort(display, screen, &shown.viewX, &shown.viewY);
+    return shown.modeSaved;
+}
+
+static void renewRecord(Display* display)
+{
+    SavedDesktop shown;
+    if (readShown(display, shown))
+        keepRecord(display, asFound, shown);
+}
+
 // Puts back every part of the saved layout that differs now, in the order
 // that keeps each request valid: monitors that move are switched off, the
 // screen takes its size, the monitors come back. A refusal (a monitor
@@ -129,6 +154,7 @@ static void putLayoutBack(const char* displayName, const MonitorLayout& saved)
             XRRSetOutputPrimary(display, root, saved.primary);
         XRRFreeScreenResources(resources);
     }
+    forgetRecord(display);
     XCloseDisplay(display);
 }
 
@@ -311,13 +337,15 @@ DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found)
                 primaryY = crtc.y;
             }
     }
-    // Under XWayland the compositor owns the layout; there is none to put back.
+    const DesktopMode desktop{line.hdisplay, line.vdisplay, xwayland, currentLineRefresh(display, dotClock, line),
+                              monitors, found.viewX, found.viewY, primaryX, primaryY};
+    // Under XWayland the compositor owns the layout; there is none to put
+    // back, and no mode outlives the program.
     if (!xwayland) {
         found.layout = layout;
         found.layoutSaved = true;
+        takeRecord(display, found);
     }
-    const DesktopMode desktop{line.hdisplay, line.vdisplay, xwayland, currentLineRefresh(display, dotClock, line),
-                              monitors, found.viewX, found.viewY, primaryX, primaryY};
     XCloseDisplay(display);
     previousErrorHandler = XSetErrorHandler(handleXError);
     // Registered before glutInit registers freeglut's, so it runs after it.
@@ -325,6 +353,49 @@ DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found)
     const std::lock_guard<std::mutex> lock(puttingBack);
     asFound = found;
     return desktop;
+}
+
+// Renews the record whenever RandR reports a change: a layout that changes
+// during the run, as a driver's mode switch or a monitor plugged in changes
+// it, is still the program's to put back. It waits in the event queue and
+// uses no processor meanwhile.
+static void followScreen(Display* display)
+{
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        XRRUpdateConfiguration(&event);
+        if (XPending(display) > 0)
+            continue;  // one renewal for a burst of events
+        const std::lock_guard<std::mutex> lock(puttingBack);
+        if (ending)
+            return;
+        renewRecord(display);
+    }
+}
+
+void recordDesktop()
+{
+    if (!asFound.layoutSaved)
+        return;
+    // What freeglut asked of the server has been done before the screen is read.
+    if (Display* current = glXGetCurrentDisplay())
+        XSync(current, False);
+    Display* display = XOpenDisplay(displayName(asFound));
+    if (display == nullptr)
+        return;
+    int eventBase = 0, errorBase = 0;
+    const bool randr = XRRQueryExtension(display, &eventBase, &errorBase);
+    if (randr)
+        XRRSelectInput(display, DefaultRootWindow(display),
+                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    {
+        const std::lock_guard<std::mutex> lock(puttingBack);
+        if (!ending)
+            renewRecord(display);
+    }
+    if (randr)
+        std::thread(followScreen, display).detach();
 }
 
 void excuseXErrorsAtExit()

@@ -44,6 +44,13 @@ struct MonitorLayout {
     int widthMm = 0, heightMm = 0;  // and millimetres
     std::vector<CrtcLayout> crtcs;
     unsigned long primary = 0;      // output
+
+    bool operator==(const MonitorLayout& other) const
+    {
+        return width == other.width && height == other.height && widthMm == other.widthMm &&
+               heightMm == other.heightMm && crtcs == other.crtcs && primary == other.primary;
+    }
+    bool operator!=(const MonitorLayout& other) const { return !(*this == other); }
 };
 
 // The desktop as found, in plain numbers that another process can be handed.
@@ -57,18 +64,29 @@ struct SavedDesktop {
     MonitorLayout layout;                 // the monitors, where layoutSaved
 };
 
+// The display freeglut will open: its -display argument, else null for $DISPLAY.
+const char* displayArgument(int argc, char** argv);
+
 // Saves the desktop as found: its video mode and viewport and, on Xorg, the
-// whole layout of its monitors. From then on SIGTERM, SIGINT and SIGHUP end
-// the program with all of it put back, and so does exit, after freeglut has
-// switched its mode back; before, while it is read, they end the program at
-// once. Call first in main, before any thread exists; the arguments name the
-// display as for glutInit. A signal ignored at start stays ignored. found
-// receives what was saved.
+// whole layout of its monitors, or, where the display holds a record of an
+// earlier run that still fits the screen (record.h), the desktop that run
+// found. From then on SIGTERM, SIGINT and SIGHUP end the program with all of
+// it put back, and so does exit, after freeglut has switched its mode back;
+// before, while it is read, they end the program at once. Call early in
+// main, once the screen is claimed (claim.h), before any thread exists; the
+// arguments name the display as for glutInit. A signal ignored at start
+// stays ignored. found receives what was saved.
 DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found);
 
+// Records the desktop as found on the display, with what the screen shows
+// now, and renews the record whenever the screen changes while the program
+// runs. Only on Xorg. Call once the mode is entered, while the screen is
+// claimed.
+void recordDesktop();
+
 // Puts back, over fresh connections, whatever of the saved desktop differs
-// now: the mode line, the viewport, then the monitors' layout. X errors are
-// left to the error handler in place.
+// now: the mode line, the viewport, then the monitors' layout; then drops
+// the record. X errors are left to the error handler in place.
 void putDesktopBack(const SavedDesktop& saved);
 
 // A mode line's refresh rate as freeglut reckons it, in whole hertz; 0 for

@@ -1,8 +1,10 @@
 #include <GL/glut.h>
+#include <GL/glx.h>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app.h"
+#include "claim.h"
 #include "desktop.h"
 #include "fullscreen.h"
 #include "input.h"
@@ -13,9 +15,17 @@
 int main(int argc, char** argv)
 {
     const Watcher watcher = startWatcher();
+    // Decided before any mode is read: a second copy changes nothing.
+    const ScreenClaim claim = claimScreen(displayArgument(argc, argv));
+    if (claim.anotherRuns) {
+        std::printf("Kantenwerk laeuft bereits auf Anzeige %s.\n", claim.where.c_str());
+        std::fflush(stdout);
+        watchDesktop(watcher, {}, claim.token);
+        std::exit(1);
+    }
     SavedDesktop found;
     const DesktopMode desktop = saveDesktop(argc, argv, found);
-    watchDesktop(watcher, found);
+    watchDesktop(watcher, found, claim.token);
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 
@@ -32,6 +42,8 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     enterChosenMode(desktop);
+    showOnClaim(glXGetCurrentDrawable());
+    recordDesktop();
     new Application(argc, argv);
 
     glutDisplayFunc(onDisplay);

@@ -11,51 +11,21 @@
 #include <sstream>
 #include <string>
 
-// The desktop as one line of text after the display's name; the closing
-// newline tells a whole message from one cut short.
-static std::string messageOf(const SavedDesktop& found)
+#include "claim.h"
+#include "record.h"
+
+// The display's name, the program's claim, then the desktop's line; the
+// closing newline tells a whole message from one cut short.
+static std::string messageOf(const SavedDesktop& found, const std::string& claim)
 {
-    std::ostringstream text;
-    text << found.display << '\n';
-    for (const unsigned number : found.modeLine)
-        text << number << ' ';
-    const MonitorLayout& layout = found.layout;
-    text << found.viewX << ' ' << found.viewY << ' ' << layout.width << ' ' << layout.height << ' '
-         << layout.widthMm << ' ' << layout.heightMm << ' ' << layout.primary << ' ' << layout.crtcs.size();
-    for (const CrtcLayout& crtc : layout.crtcs) {
-        text << ' ' << crtc.crtc << ' ' << crtc.mode << ' ' << crtc.x << ' ' << crtc.y << ' ' << crtc.rotation << ' '
-             << crtc.outputs.size();
-        for (const unsigned long output : crtc.outputs)
-            text << ' ' << output;
-    }
-    text << '\n';
-    return text.str();
+    return found.display + '\n' + claim + '\n' + desktopText(found);
 }
 
 // False for anything but a whole message.
-static bool readMessage(const std::string& message, SavedDesktop& found)
+static bool readMessage(const std::string& message, SavedDesktop& found, std::string& claim)
 {
-    if (message.empty() || message.back() != '\n')
-        return false;
     std::istringstream text(message);
-    std::getline(text, found.display);
-    for (unsigned& number : found.modeLine)
-        text >> number;
-    MonitorLayout& layout = found.layout;
-    std::size_t crtcs = 0;
-    text >> found.viewX >> found.viewY >> layout.width >> layout.height >> layout.widthMm >> layout.heightMm >>
-        layout.primary >> crtcs;
-    for (std::size_t k = 0; k < crtcs && text; ++k) {
-        CrtcLayout crtc;
-        std::size_t outputs = 0;
-        text >> crtc.crtc >> crtc.mode >> crtc.x >> crtc.y >> crtc.rotation >> outputs;
-        crtc.outputs.resize(outputs);
-        for (unsigned long& output : crtc.outputs)
-            text >> output;
-        layout.crtcs.push_back(crtc);
-    }
-    found.modeSaved = found.layoutSaved = bool(text);
-    return found.modeSaved;
+    return std::getline(text, found.display) && std::getline(text, claim) && readDesktopText(text, found);
 }
 
 // A refusal (a monitor unplugged meanwhile) is only one thing less put
@@ -99,10 +69,14 @@ static int leaveWithTheServer(Display*)
             break;
     }
     SavedDesktop found;
-    if (readMessage(message, found)) {
+    std::string claim;
+    if (readMessage(message, found, claim)) {
         XSetErrorHandler(ignoreXError);
         XSetIOErrorHandler(leaveWithTheServer);
-        putDesktopBack(found);
+        // A copy started meanwhile has taken the desktop over, and with it
+        // the record; otherwise the screen is the watcher's until it leaves.
+        if (claimToRestore(found.display, claim))
+            putDesktopBack(found);
     }
     _exit(0);
 }
@@ -125,7 +99,7 @@ Watcher startWatcher()
     return {line[0], pid};
 }
 
-void watchDesktop(Watcher watcher, const SavedDesktop& found)
+void watchDesktop(Watcher watcher, const SavedDesktop& found, const std::string& claim)
 {
     if (watcher.line < 0)
         return;
@@ -136,7 +110,7 @@ void watchDesktop(Watcher watcher, const SavedDesktop& found)
         }
         return;
     }
-    const std::string message = messageOf(found);
+    const std::string message = messageOf(found, claim);
     std::size_t sent = 0;
     while (sent < message.size()) {
         const ssize_t done = send(watcher.line, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);

@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+#include <string>
+
 #include "desktop.h"
 
 // The program's hold on its watcher.
@@ -17,7 +19,8 @@ struct Watcher {
 Watcher startWatcher();
 
 // Hands the watcher the desktop as found, which it puts back where it still
-// differs once the program has ended. With nothing to put back (no video
-// mode, or XWayland, where the emulated mode ends with the program) the
-// watcher leaves at once.
-void watchDesktop(Watcher watcher, const SavedDesktop& found);
+// differs once the program has ended, unless another copy holds the screen
+// by then; claim is the program's token (claim.h). With nothing to
+// put back (no video mode, or XWayland, where the emulated mode ends with
+// the program) the watcher leaves at once.
+void watchDesktop(Watcher watcher, const SavedDesktop& found, const std::string& claim);

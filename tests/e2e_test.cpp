@@ -820,4 +820,231 @@ INSTANTIATE_TEST_SUITE_P(Xorg, SeveralMonitors,
                                                                    EndingCase{"Kill", SIGKILL, false}})),
                          ::testing::PrintToStringParamName());
 
+// ---- one copy per screen, and the desktop kept on the display --------------
+
+// Signals the watchers of this program binary on this display, found by
+// their name, as an OOM kill or the end of their session would.
+std::vector<pid_t> signalWatchers(const std::string& program, const std::string& display, int signal)
+{
+    const std::filesystem::path binary = std::filesystem::canonical(program);
+    std::vector<pid_t> signalled;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        if (std::filesystem::read_symlink(entry.path() / "exe", error) != binary) continue;
+        std::string name;
+        std::ifstream(entry.path() / "comm") >> name;
+        std::ifstream environment(entry.path() / "environ");
+        bool here = false;
+        for (std::string variable; std::getline(environment, variable, '\0');) here |= variable == "DISPLAY=" + display;
+        const pid_t pid = std::stoi(entry.path().filename());
+        if (name == "kw-watcher" && here && kill(pid, signal) == 0) signalled.push_back(pid);
+    }
+    return signalled;
+}
+
+// Switches the mode as a user's display settings would.
+void switchMode(::Display* display, Size size)
+{
+    int count = 0;
+    XF86VidModeModeInfo** modes = nullptr;
+    ASSERT_TRUE(XF86VidModeGetAllModeLines(display, DefaultScreen(display), &count, &modes));
+    for (int k = 0; k < count; ++k)
+        if (modes[k]->hdisplay == size.width && modes[k]->vdisplay == size.height) {
+            XF86VidModeSwitchToMode(display, DefaultScreen(display), modes[k]);
+            break;
+        }
+    XFree(modes);
+    XSync(display, False);
+    ASSERT_EQ(videoMode(display), size);
+}
+
+enum class Second { Never, Later, AtOnce };
+
+// One run of the program, started at once after the one before has ended.
+struct ProgramRun {
+    int signal = 0;              // how it ends: 0 Escape, else this signal to its process group
+    int watcherSignal = 0;       // sent to its watcher first: SIGKILL, or SIGSTOP until the next run's frame
+    Second second = Second::Never;  // another copy started after its first frame, or with it
+    bool monitorOff = false;     // DUMMY0 switched off during the run
+    Size userMode{};             // then switched to by the user, where given
+};
+
+struct KeepingCase {
+    std::string name;
+    ServerKind kind;
+    bool twoMonitors;  // laid out as in SeveralMonitors before the first run
+    std::vector<ProgramRun> runs;
+};
+
+void PrintTo(const KeepingCase& param, std::ostream* out) { *out << param.name; }
+
+std::vector<ProgramRun> restartsAfterKill(int times)
+{
+    std::vector<ProgramRun> runs;
+    for (int k = 0; k < times; ++k) runs.insert(runs.end(), {ProgramRun{SIGKILL}, ProgramRun{0}});
+    return runs;
+}
+
+class KeepingTheDesktop : public KantenwerkWith<KeepingCase> {
+protected:
+    // The first frame of the run: the mode it reports, then that mode's
+    // square on the screen. The report comes once the screen is claimed,
+    // so no frame of an earlier run is taken for it.
+    Size waitForFrame()
+    {
+        int width = 0, height = 0;
+        EXPECT_TRUE(waitUntil([&] {
+            return std::sscanf(program->stdoutText().c_str(), "Starte Kantenwerk.\nBildschirmaufloesung %dx%d",
+                               &width, &height) == 2;
+        }, 20s)) << program->stdoutText() << program->stderrText();
+        const Point face = windowPoint(0.1, 0.1, {width, height});
+        EXPECT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
+        EXPECT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s));
+        return {width, height};
+    }
+
+    void expectRefused(ChildProcess& copy)
+    {
+        const ExitStatus status = copy.waitExit(10s);
+        EXPECT_TRUE(status.exited && status.code == 1) << status.describe();
+        EXPECT_EQ(copy.stdoutText(), "Kantenwerk laeuft bereits auf Anzeige " + server->display() + ".0.\n");
+    }
+
+    // A second copy, started over a window that hides the running one, must
+    // bring the running one to the top and change nothing else.
+    void startSecondCopy()
+    {
+        ::Display* display = session->display();
+        const Size mode = videoMode(display);
+        const ScreenImage shown = session->capture();
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+        const Window cover = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 4000, 2000, 0, CopyFromParent,
+                                           InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+        XMapRaised(display, cover);
+        session->sync();
+        EXPECT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == black; }, 10s));
+        ChildProcess second(plainProgram, {}, {{"DISPLAY", server->display()}});
+        expectRefused(second);
+        EXPECT_TRUE(waitUntil([&] { return session->capture().rgb() == shown.rgb(); }, 10s))
+            << "the running copy was not raised";
+        EXPECT_TRUE(program->isRunning());
+        EXPECT_EQ(videoMode(display), mode);
+        XDestroyWindow(display, cover);
+        session->sync();
+    }
+
+    // Both start at once: one runs, the other ends by itself.
+    void startTwoAtOnce()
+    {
+        std::unique_ptr<ChildProcess> other = std::move(program);
+        launch(plainProgram);
+        ASSERT_TRUE(waitUntil([&] { return !program->isRunning() || !other->isRunning(); }, 20s));
+        if (!program->isRunning()) std::swap(program, other);
+        expectRefused(*other);
+    }
+
+    // Switches a monitor off in one request, as unplugging it would, and
+    // waits until the program has renewed its record after it.
+    void unplug(const std::string& name)
+    {
+        ::Display* display = session->display();
+        const Atom record = XInternAtom(display, "_KANTENWERK_DESKTOP", False);
+        XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask);
+        XRRScreenResources* resources = XRRGetScreenResources(display, DefaultRootWindow(display));
+        for (int k = 0; k < resources->noutput; ++k) {
+            XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[k]);
+            if (name == output->name && output->crtc != None)
+                XRRSetCrtcConfig(display, resources, output->crtc, CurrentTime, 0, 0, None, RR_Rotate_0, nullptr, 0);
+            XRRFreeOutputInfo(output);
+        }
+        XRRFreeScreenResources(resources);
+        XEvent event;
+        EXPECT_TRUE(waitUntil([&] {
+            while (XCheckTypedWindowEvent(display, DefaultRootWindow(display), PropertyNotify, &event))
+                if (event.xproperty.atom == record && event.xproperty.state == PropertyNewValue) return true;
+            return false;
+        }, 10s));
+        XSelectInput(display, DefaultRootWindow(display), NoEventMask);
+    }
+};
+
+// However the runs end, one after another or over each other, the desktop
+// as found before the first comes back, unless the user has chosen another
+// mode since; and nothing of the program stays behind.
+TEST_P(KeepingTheDesktop, OneCopyPerScreenAndTheDesktopAsFoundComesBack)
+{
+    const KeepingCase& param = GetParam();
+    startServer(param.kind);
+    ::Display* display = session->display();
+    if (param.twoMonitors)
+        layOut(display, {{"DUMMY1", "1920x1080", 0, 0}, {"DUMMY0", "1280x1024", 1920, 0}}, {3200, 1080});
+    // The dummy driver's video-mode switches leave RandR's picture as it was.
+    const auto desktopNow = [&] { return describeLayout(server->display()) + "; video mode " + modeLineText(display); };
+    std::string expected = desktopNow();
+    std::vector<pid_t> stopped;  // watchers held up
+    for (std::size_t k = 0; k < param.runs.size(); ++k) {
+        const ProgramRun& run = param.runs[k];
+        SCOPED_TRACE("run " + std::to_string(k + 1));
+        launch(plainProgram);
+        if (run.second == Second::AtOnce) startTwoAtOnce();
+        const Size mode = waitForFrame();
+        if (run.second == Second::Later) startSecondCopy();
+        if (run.monitorOff) unplug("DUMMY0");
+        // A watcher of an earlier run that wakes only now leaves this one be.
+        for (const pid_t pid : stopped) {
+            kill(pid, SIGCONT);
+            const std::string executable = "/proc/" + std::to_string(pid) + "/exe";
+            std::error_code error;  // gone, or a zombie without one
+            EXPECT_TRUE(waitUntil([&] { return std::filesystem::read_symlink(executable, error).empty(); }, 10s));
+        }
+        stopped.clear();
+        EXPECT_EQ(videoMode(display), mode);
+        if (run.watcherSignal != 0) {
+            stopped = signalWatchers(plainProgram, server->display(), run.watcherSignal);
+            EXPECT_EQ(stopped.size(), 1u);
+            if (run.watcherSignal == SIGKILL) stopped.clear();
+        }
+        if (run.signal == 0)
+            session->tapKey(XK_Escape);
+        else
+            program->signalGroup(run.signal);
+        const ExitStatus status = program->waitExit(10s);
+        if (run.signal == 0)
+            EXPECT_TRUE(status.succeeded()) << status.describe();
+        else
+            EXPECT_TRUE(status.signaled && status.signal == run.signal) << status.describe();
+        if (run.userMode.width != 0) {
+            switchMode(display, run.userMode);
+            expected = desktopNow();
+        }
+        if (run.signal == 0 || k + 1 == param.runs.size()) {
+            EXPECT_TRUE(waitUntil([&] { return desktopNow() == expected; }, 5s))
+                << desktopNow() << "\nexpected:\n" << expected;
+        }
+    }
+    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, server->display()) == 0; }, 5s));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, KeepingTheDesktop,
+    ::testing::Values(
+        KeepingCase{"SecondCopy", ServerKind::Desktop1600, false, {ProgramRun{0, 0, Second::Later}}},
+        KeepingCase{"TwoAtOnce", ServerKind::Desktop1600, false, {ProgramRun{0, 0, Second::AtOnce}}},
+        KeepingCase{"RestartAfterKill", ServerKind::Desktop1600, false, restartsAfterKill(5)},
+        KeepingCase{"ProgramAndWatcherKilled", ServerKind::Desktop1600, false,
+                    {ProgramRun{SIGKILL, SIGKILL}, ProgramRun{0}}},
+        KeepingCase{"WatcherLateAfterKill", ServerKind::Desktop1600, false,
+                    {ProgramRun{SIGKILL, SIGSTOP}, ProgramRun{0}}},
+        KeepingCase{"CrashLoop", ServerKind::Desktop1600, false,
+                    {ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}, ProgramRun{SIGSEGV}}},
+        // The program takes 1280x1024, the desktop's own mode here, and
+        // leaves it; the user's 1024x768 is the desktop found next.
+        KeepingCase{"UsersModeAfterAKill", ServerKind::FullModes, false,
+                    {ProgramRun{SIGKILL, SIGKILL, Second::Never, false, {1024, 768}}, ProgramRun{0}}},
+        KeepingCase{"TwoMonitors", ServerKind::TwoMonitors, true,
+                    {ProgramRun{SIGKILL, SIGKILL, Second::Never, true}, ProgramRun{0}}}),
+    ::testing::PrintToStringParamName());
+
 }  // namespace

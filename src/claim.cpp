@@ -1,0 +1,188 @@
+#include "claim.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace {
+
+// Open for the program's life: the claim ends when this connection closes.
+Display* claimDisplay = nullptr;
+Window claimWindow = None;
+
+// Properties of an owner window: what names this claim alone (a window's
+// number comes back with the next client in its place), the program's
+// full-screen window, and the mark of a watcher putting the desktop back.
+const char* const tokenName = "_KANTENWERK_CLAIM";
+const char* const shownName = "_KANTENWERK_WINDOW";
+const char* const restoringName = "_KANTENWERK_RESTORING";
+
+// Who holds the screen, and what its owner window says.
+struct Holder {
+    Window owner = None;
+    std::string token;
+    Window shown = None;
+    bool restoring = false;
+};
+
+int ignoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+}  // namespace
+
+static Atom selectionOf(Display* display)
+{
+    const std::string name = "_KANTENWERK_S" + std::to_string(DefaultScreen(display));
+    return XInternAtom(display, name.c_str(), False);
+}
+
+// Unmapped and of no size: it only owns the selection.
+static Window ownerWindow(Display* display, const std::string& token)
+{
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const Window window = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0, InputOnly,
+                                        CopyFromParent, CWOverrideRedirect, &attributes);
+    XChangeProperty(display, window, XInternAtom(display, tokenName, False), XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(token.data()), int(token.size()));
+    return window;
+}
+
+static void setWindowProperty(Display* display, Window window, const char* name, Window value)
+{
+    unsigned long data = value;
+    XChangeProperty(display, window, XInternAtom(display, name, False), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&data), 1);
+}
+
+static std::string tokenOf(Display* display, Window window)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string token;
+    if (XGetWindowProperty(display, window, XInternAtom(display, tokenName, False), 0, 64, False, XA_STRING, &type,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        if (type == XA_STRING && format == 8)
+            token.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    return token;
+}
+
+static Window windowProperty(Display* display, Window window, const char* name)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window value = None;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        if (type == XA_WINDOW && format == 32 && count == 1)
+            value = *reinterpret_cast<unsigned long*>(data);
+        XFree(data);
+    }
+    return value;
+}
+
+// Takes the selection for window where it is free or held by the claim
+// that takeFrom names, and reads who holds it then, all with the server
+// grabbed: two copies starting at once cannot both find it free, and the
+// holder's windows cannot go away while they are read.
+static Holder takeSelection(Display* display, Atom selection, Window window, const std::string& takeFrom)
+{
+    XGrabServer(display);
+    Holder holder;
+    holder.owner = XGetSelectionOwner(display, selection);
+    if (holder.owner != None)
+        holder.token = tokenOf(display, holder.owner);
+    if (holder.owner == None || (!takeFrom.empty() && holder.token == takeFrom)) {
+        XSetSelectionOwner(display, selection, window, CurrentTime);
+        holder.owner = XGetSelectionOwner(display, selection);
+    }
+    if (holder.owner != window) {
+        holder.shown = windowProperty(display, holder.owner, shownName);
+        holder.restoring = windowProperty(display, holder.owner, restoringName) != None;
+    }
+    XUngrabServer(display);
+    XFlush(display);
+    return holder;
+}
+
+// The display as the user would name it, with the screen: ":0.0".
+static std::string whereOf(Display* display)
+{
+    std::string where = DisplayString(display);
+    const std::size_t colon = where.rfind(':');
+    const std::size_t dot = where.find('.', colon == std::string::npos ? 0 : colon);
+    if (dot != std::string::npos)
+        where.resize(dot);
+    return where + "." + std::to_string(DefaultScreen(display));
+}
+
+ScreenClaim claimScreen(const char* name)
+{
+    ScreenClaim claim;
+    Display* display = XOpenDisplay(name);
+    if (display == nullptr)
+        return claim;
+    // The window to raise may go at any moment with the copy that shows it.
+    const XErrorHandler previous = XSetErrorHandler(ignoreXError);
+    claim.where = whereOf(display);
+    const Atom selection = selectionOf(display);
+    claim.token = std::to_string(getpid()) + "." +
+                  std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
+    const Window window = ownerWindow(display, claim.token);
+    // A watcher puts the desktop back within a second; one that takes five
+    // is stuck and keeps the screen no longer.
+    const auto waited = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    Holder holder = takeSelection(display, selection, window, {});
+    while (holder.owner != window && holder.restoring) {
+        const bool stuck = std::chrono::steady_clock::now() > waited;
+        if (!stuck)
+            usleep(10000);
+        holder = takeSelection(display, selection, window, stuck ? holder.token : std::string());
+    }
+    if (holder.owner == window) {
+        claimDisplay = display;
+        claimWindow = window;
+        XSync(display, False);
+    } else {
+        claim.token.clear();
+        claim.anotherRuns = true;
+        if (holder.shown != None)
+            XRaiseWindow(display, holder.shown);
+        XCloseDisplay(display);
+    }
+    XSetErrorHandler(previous);
+    return claim;
+}
+
+void showOnClaim(unsigned long window)
+{
+    if (claimDisplay == nullptr)
+        return;
+    setWindowProperty(claimDisplay, claimWindow, shownName, window);
+    XFlush(claimDisplay);
+}
+
+bool claimToRestore(const std::string& name, const std::string& program)
+{
+    Display* display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
+    if (display == nullptr)
+        return false;
+    const Window window = ownerWindow(display, "restoring." + program);
+    setWindowProperty(display, window, restoringName, window);
+    if (takeSelection(display, selectionOf(display), window, program).owner == window)
+        return true;
+    XCloseDisplay(display);
+    return false;
+}
