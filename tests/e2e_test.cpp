@@ -13,9 +13,6 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
 #include <X11/keysym.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -65,21 +62,6 @@ void clickToolbar(XSession& session, int button, unsigned mouseButton)
     return ::testing::AssertionFailure() << differing << " pixels differ";
 }
 
-// Processes of this program binary on this display, whatever they call
-// themselves: the program and anything it left behind.
-int processesOf(const std::string& program, const std::string& display)
-{
-    const std::filesystem::path binary = std::filesystem::canonical(program);
-    int count = 0;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        if (std::filesystem::read_symlink(entry.path() / "exe", error) != binary) continue;
-        std::ifstream environment(entry.path() / "environ");
-        for (std::string variable; std::getline(environment, variable, '\0');) count += variable == "DISPLAY=" + display;
-    }
-    return count;
-}
-
 // One X server and the program on it, which may be started more than once.
 class Kantenwerk : public ::testing::Test {
 protected:
@@ -126,7 +108,7 @@ protected:
         auto since = std::chrono::steady_clock::now();
         const bool rested = waitUntil([&] {
             ScreenImage next = session->capture();
-            if (next.rgb() == resting.rgb()) return std::chrono::steady_clock::now() - since >= 1s;
+            if (next.rgb() == resting.rgb()) return std::chrono::steady_clock::now() - since >= scaled(1s);
             resting = std::move(next);
             since = std::chrono::steady_clock::now();
             return false;
@@ -237,31 +219,13 @@ INSTANTIATE_TEST_SUITE_P(Displays, WithoutDisplay, ::testing::Values(":999", "")
 // its first X request; SIGTERM must still end the program there.
 TEST(HungStart, EndsBySignal)
 {
-    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    int number = 900;
-    for (; number < 999; ++number) {
-        std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
-        if (!std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock") &&
-            bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-            break;
-    }
-    ASSERT_LT(number, 999);
-    listen(listener, 1);
-    const std::string display = ":" + std::to_string(number);
-    ChildProcess program(plainProgram, {}, {{"DISPLAY", display}});
-    pollfd connecting{listener, POLLIN, 0};
-    const bool connected = poll(&connecting, 1, 10000) == 1;
-    unlink(address.sun_path);
-    ASSERT_TRUE(connected);
-    const int connection = accept(listener, nullptr, nullptr);
+    SilentDisplay silent;
+    ChildProcess program(plainProgram, {}, {{"DISPLAY", silent.display()}});
+    ASSERT_TRUE(silent.acceptClient(10s));
     program.signalGroup(SIGTERM);
     const ExitStatus status = program.waitExit(10s);
     EXPECT_TRUE(status.signaled && status.signal == SIGTERM) << status.describe();
-    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, display) == 0; }, 5s));
-    close(connection);
-    close(listener);
+    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, silent.display()) == 0; }, 5s));
 }
 
 // ---- commands, from the keyboard and the toolbar ---------------------------
