@@ -1,6 +1,5 @@
 #include "desktop.h"
 
-#include <GL/glut.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XI2.h>
@@ -197,13 +196,13 @@ void putDesktopBack(const SavedDesktop& saved)
 }
 
 // Runs after freeglut's own restore at exit, so that nothing changes the
-// layout afterwards.
+// layout afterwards; it also puts back a mode that the program switched to
+// itself, which freeglut knows nothing of.
 static void putDesktopBackAtExit()
 {
     ending = true;
     const std::lock_guard<std::mutex> lock(puttingBack);
-    if (asFound.layoutSaved)
-        putLayoutBack(displayName(asFound), asFound.layout);
+    putDesktopBack(asFound);
 }
 
 // Runs on a thread of its own: a signal handler could do none of this safely.
@@ -228,8 +227,7 @@ static void restoreWhenSignalled(sigset_t signals)
     }
 }
 
-// The refresh rate as freeglut reckons it, in whole hertz.
-static int refreshRate(unsigned dotClock, int htotal, int vtotal)
+int refreshRate(unsigned dotClock, int htotal, int vtotal)
 {
     return htotal > 0 && vtotal > 0 ? int(dotClock * 1000.0 / (double(htotal) * vtotal)) : 0;
 }
@@ -304,16 +302,22 @@ DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found)
     found.modeLine = modeLineNumbers(dotClock, line);
     const bool xwayland = isXWayland(display);
     const MonitorLayout layout = readLayout(display);
-    int monitors = 0;
-    for (const CrtcLayout& crtc : layout.crtcs)
+    int monitors = 0, primaryX = 0, primaryY = 0;
+    for (const CrtcLayout& crtc : layout.crtcs) {
         monitors += crtc.mode != None;
+        for (const unsigned long output : crtc.outputs)
+            if (output == layout.primary && crtc.mode != None) {
+                primaryX = crtc.x;
+                primaryY = crtc.y;
+            }
+    }
     // Under XWayland the compositor owns the layout; there is none to put back.
     if (!xwayland) {
         found.layout = layout;
         found.layoutSaved = true;
     }
     const DesktopMode desktop{line.hdisplay, line.vdisplay, xwayland, currentLineRefresh(display, dotClock, line),
-                              monitors, found.viewX, found.viewY};
+                              monitors, found.viewX, found.viewY, primaryX, primaryY};
     XCloseDisplay(display);
     previousErrorHandler = XSetErrorHandler(handleXError);
     // Registered before glutInit registers freeglut's, so it runs after it.
@@ -323,31 +327,9 @@ DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found)
     return desktop;
 }
 
-std::vector<std::string> modeCandidates(const DesktopMode& desktop)
+void excuseXErrorsAtExit()
 {
-    std::vector<std::string> candidates;
-    // Under XWayland any other mode is only scaled to the output; on Xorg with
-    // several monitors a real switch would clone it onto all of them.
-    const bool ownSizeFirst = desktop.xwayland || (desktop.monitors > 1 && desktop.refresh > 0);
-    if (ownSizeFirst && desktop.width > 0 && desktop.height > 0) {
-        std::string own = std::to_string(desktop.width) + "x" + std::to_string(desktop.height) + ":32";
-        if (desktop.refresh > 0)
-            own += "@" + std::to_string(desktop.refresh);
-        candidates.push_back(own);
-    }
-    for (const char* fixed : {"1280x1024:32", "1152x864:32", "1024x768:32", "800x600:32"})
-        if (candidates.empty() || candidates.front() != fixed)
-            candidates.push_back(fixed);
-    return candidates;
-}
-
-void settleGameMode(const DesktopMode& desktop)
-{
-    // Registered after freeglut's exit handler, so it runs before freeglut
-    // switches the mode back, which may now be refused.
     std::atexit([] { ending = true; });
-    if (desktop.xwayland && (desktop.viewX != 0 || desktop.viewY != 0))
-        glutPositionWindow(desktop.viewX, desktop.viewY);
 }
 
 // ---- event queue ---------------------------------------------------------

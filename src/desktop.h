@@ -17,6 +17,8 @@ struct DesktopMode {
     int monitors = 0;       // RandR CRTCs that show a picture
     int viewX = 0;          // corner of the video-mode viewport: under XWayland, of the
     int viewY = 0;          // one output whose modes it emulates
+    int primaryX = 0;       // corner of the primary monitor, where several show a
+    int primaryY = 0;       // picture on Xorg
 };
 
 // One RandR CRTC: the mode it shows (0: off), where, turned how, on which
@@ -69,16 +71,14 @@ DesktopMode saveDesktop(int argc, char** argv, SavedDesktop& found);
 // left to the error handler in place.
 void putDesktopBack(const SavedDesktop& saved);
 
-// The game-mode strings to try, best first: the four fixed sizes, and ahead
-// of them the desktop's own size under XWayland, where an emulated mode is
-// only scaled to the real output and would distort the square, and on Xorg
-// with several monitors, where a real switch would clone one mode onto all.
-std::vector<std::string> modeCandidates(const DesktopMode& desktop);
+// A mode line's refresh rate as freeglut reckons it, in whole hertz; 0 for
+// a line without totals. dotClock in kHz.
+int refreshRate(unsigned dotClock, int htotal, int vtotal);
 
-// Call right after glutEnterGameMode. Under XWayland it puts the window on
-// the output whose mode it took; from here on an exit's X errors, such as a
-// refused switch back, no longer turn the ending into a failure.
-void settleGameMode(const DesktopMode& desktop);
+// From the exit on, X errors, such as a refused switch back of the mode,
+// no longer turn the ending into a failure. Call after glutInit, so that it
+// runs before freeglut's own exit handler switches the mode back.
+void excuseXErrorsAtExit();
 
 // True when another pointer motion already waits in the X event queue ahead
 // of any button or key event: a frame drawn now would be drawn over at once.

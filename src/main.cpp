@@ -1,10 +1,10 @@
 #include <GL/glut.h>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "app.h"
 #include "desktop.h"
+#include "fullscreen.h"
 #include "input.h"
 #include "orientation.h"
 #include "render.h"
@@ -19,28 +19,19 @@ int main(int argc, char** argv)
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
 
-    bool modeFound = false;
-    for (const std::string& candidate : modeCandidates(desktop)) {
-        glutGameModeString(candidate.c_str());
-        if (glutGameModeGet(GLUT_GAME_MODE_POSSIBLE)) {
-            modeFound = true;
-            break;
-        }
-    }
     // Flushed at once: the main loop never returns, so a buffered line could
     // reach a launcher's log late or never.
-    if (!modeFound) {
+    if (!chooseMode(modeCandidates(desktop), found.display)) {
         std::printf("Bildschirmmodi werden von der Grafikkarte nicht unterst\xC3\xBCtzt.\n");
         std::fflush(stdout);
         std::exit(1);
     }
     std::printf("Starte Kantenwerk.\nBildschirmaufloesung %dx%d Pixel bei %d bit Farbtiefe und %d hertz\n",
-                glutGameModeGet(GLUT_GAME_MODE_WIDTH), glutGameModeGet(GLUT_GAME_MODE_HEIGHT),
-                glutGameModeGet(GLUT_GAME_MODE_PIXEL_DEPTH), glutGameModeGet(GLUT_GAME_MODE_REFRESH_RATE));
+                chosenModeGet(GLUT_GAME_MODE_WIDTH), chosenModeGet(GLUT_GAME_MODE_HEIGHT),
+                chosenModeGet(GLUT_GAME_MODE_PIXEL_DEPTH), chosenModeGet(GLUT_GAME_MODE_REFRESH_RATE));
     std::fflush(stdout);
 
-    glutEnterGameMode();
-    settleGameMode(desktop);
+    enterChosenMode(desktop);
     new Application(argc, argv);
 
     glutDisplayFunc(onDisplay);

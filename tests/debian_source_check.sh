@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks debian/ against the rest of the source: the changelog's version is
 # project()'s, the metainfo's latest release is the changelog's, and
-# Build-Depends names the packages of scripts/packages.sh.
+# Build-Depends names the packages of scripts/packages.sh. Also that every
+# relative link in README.md and CONTRIBUTING.md names a file of the source.
 #   tests/debian_source_check.sh VERSION    VERSION is project()'s
 set -euo pipefail
 version=$1
@@ -29,5 +30,14 @@ scripts=$({
 } | sort)
 [[ $buildDepends == "$scripts" ]] ||
   fail "Build-Depends (left, ! for the tests) differs from scripts/packages.sh:"$'\n'"$(diff <(echo "$buildDepends") <(echo "$scripts"))"
+
+# Markdown links, less web addresses and the anchors after a file name.
+for doc in README.md CONTRIBUTING.md; do
+  links=$(grep -oE '\]\([^)]*\)' "$repo/$doc" | sed 's/^](//; s/)$//; s/#.*//' | grep -v -e '^[a-z]*:' -e '^$' || true)
+  [[ -n $links ]] || fail "no relative links found in $doc"
+  while read -r link; do
+    [[ -e $repo/$link ]] || fail "$doc links to $link, which does not exist"
+  done <<<"$links"
+done
 
 ((failures == 0))

@@ -1,4 +1,4 @@
-#include "desktop.h"
+#include "fullscreen.h"
 
 #include <gtest/gtest.h>
 
