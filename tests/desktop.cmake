@@ -1,4 +1,5 @@
 add_executable(desktop_test ${CMAKE_CURRENT_LIST_DIR}/desktop_test.cpp)
 target_link_libraries(desktop_test PRIVATE kantenwerk_core GTest::gtest_main)
 include(GoogleTest)
-gtest_discover_tests(desktop_test PROPERTIES TIMEOUT 10 LABELS unit)
+kantenwerk_timeout(desktop_timeout 10)
+gtest_discover_tests(desktop_test DISCOVERY_TIMEOUT ${discovery_timeout} PROPERTIES TIMEOUT ${desktop_timeout} LABELS unit)

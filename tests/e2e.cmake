@@ -18,6 +18,7 @@ target_compile_definitions(e2e_test PRIVATE
   KANTENWERK_PROBE="$<TARGET_FILE:kantenwerk_probe>"
   KANTENWERK_PROBE_NOGAMEMODE="$<TARGET_FILE:kantenwerk_probe_nogamemode>")
 add_dependencies(e2e_test kantenwerk_probe kantenwerk_probe_nogamemode)
+kantenwerk_timeout(e2e_timeout 90)
 gtest_discover_tests(e2e_test
-  DISCOVERY_MODE PRE_TEST
-  PROPERTIES TIMEOUT 90 LABELS "e2e;xserver")
+  DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT ${discovery_timeout}
+  PROPERTIES TIMEOUT ${e2e_timeout} LABELS "e2e;xserver")

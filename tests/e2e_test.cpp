@@ -13,9 +13,6 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
 #include <X11/keysym.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,21 +63,6 @@ void clickToolbar(XSession& session, int button, unsigned mouseButton)
         differing += !std::equal(&actual.rgb()[k], &actual.rgb()[k] + 3, &expected.rgb()[k]);
     if (differing == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << differing << " pixels differ";
-}
-
-// Processes of this program binary on this display, whatever they call
-// themselves: the program and anything it left behind.
-int processesOf(const std::string& program, const std::string& display)
-{
-    const std::filesystem::path binary = std::filesystem::canonical(program);
-    int count = 0;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        if (std::filesystem::read_symlink(entry.path() / "exe", error) != binary) continue;
-        std::ifstream environment(entry.path() / "environ");
-        for (std::string variable; std::getline(environment, variable, '\0');) count += variable == "DISPLAY=" + display;
-    }
-    return count;
 }
 
 // A row of a table again, with the program taking the screen its own way.
@@ -152,7 +134,7 @@ protected:
         auto since = std::chrono::steady_clock::now();
         const bool rested = waitUntil([&] {
             ScreenImage next = session->capture();
-            if (next.rgb() == resting.rgb()) return std::chrono::steady_clock::now() - since >= 1s;
+            if (next.rgb() == resting.rgb()) return std::chrono::steady_clock::now() - since >= scaled(1s);
             resting = std::move(next);
             since = std::chrono::steady_clock::now();
             return false;
@@ -264,31 +246,13 @@ INSTANTIATE_TEST_SUITE_P(Displays, WithoutDisplay, ::testing::Values(":999", "")
 // its first X request; SIGTERM must still end the program there.
 TEST(HungStart, EndsBySignal)
 {
-    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    int number = 900;
-    for (; number < 999; ++number) {
-        std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
-        if (!std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock") &&
-            bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-            break;
-    }
-    ASSERT_LT(number, 999);
-    listen(listener, 1);
-    const std::string display = ":" + std::to_string(number);
-    ChildProcess program(plainProgram, {}, {{"DISPLAY", display}});
-    pollfd connecting{listener, POLLIN, 0};
-    const bool connected = poll(&connecting, 1, 10000) == 1;
-    unlink(address.sun_path);
-    ASSERT_TRUE(connected);
-    const int connection = accept(listener, nullptr, nullptr);
+    SilentDisplay silent;
+    ChildProcess program(plainProgram, {}, {{"DISPLAY", silent.display()}});
+    ASSERT_TRUE(silent.acceptClient(10s));
     program.signalGroup(SIGTERM);
     const ExitStatus status = program.waitExit(10s);
     EXPECT_TRUE(status.signaled && status.signal == SIGTERM) << status.describe();
-    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, display) == 0; }, 5s));
-    close(connection);
-    close(listener);
+    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, silent.display()).empty(); }, 5s));
 }
 
 // ---- commands, from the keyboard and the toolbar ---------------------------
@@ -598,7 +562,7 @@ TEST_P(Ending, PutsTheDesktopModeBackAndReportsHowItEnded)
         EXPECT_TRUE(status.signaled && status.signal == param.signal) << status.describe();
     EXPECT_TRUE(waitUntil([&] { return videoMode(display) == Size{1600, 1200}; }, 5s));
     recordTimeSince(ended);
-    EXPECT_TRUE(waitUntil([&] { return processesOf(path, server->display()) == 0; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return processesOf(path, server->display()).empty(); }, 5s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktop1600, Ending,
@@ -811,7 +775,7 @@ TEST_P(SeveralMonitors, KeepTheDesktopModeAndGetTheirLayoutBack)
     EXPECT_TRUE(waitUntil([&] { return describeLayout(server->display()) == found; }, 5s))
         << describeLayout(server->display()) << "\nfound at start:\n" << found;
     recordTimeSince(ended);
-    EXPECT_TRUE(waitUntil([&] { return processesOf(path, server->display()) == 0; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return processesOf(path, server->display()).empty(); }, 5s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Xorg, SeveralMonitors,
@@ -826,18 +790,11 @@ INSTANTIATE_TEST_SUITE_P(Xorg, SeveralMonitors,
 // their name, as an OOM kill or the end of their session would.
 std::vector<pid_t> signalWatchers(const std::string& program, const std::string& display, int signal)
 {
-    const std::filesystem::path binary = std::filesystem::canonical(program);
     std::vector<pid_t> signalled;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        if (std::filesystem::read_symlink(entry.path() / "exe", error) != binary) continue;
+    for (const pid_t pid : processesOf(program, display)) {
         std::string name;
-        std::ifstream(entry.path() / "comm") >> name;
-        std::ifstream environment(entry.path() / "environ");
-        bool here = false;
-        for (std::string variable; std::getline(environment, variable, '\0');) here |= variable == "DISPLAY=" + display;
-        const pid_t pid = std::stoi(entry.path().filename());
-        if (name == "kw-watcher" && here && kill(pid, signal) == 0) signalled.push_back(pid);
+        std::ifstream("/proc/" + std::to_string(pid) + "/comm") >> name;
+        if (name == "kw-watcher" && kill(pid, signal) == 0) signalled.push_back(pid);
     }
     return signalled;
 }
@@ -1024,7 +981,7 @@ TEST_P(KeepingTheDesktop, OneCopyPerScreenAndTheDesktopAsFoundComesBack)
                 << desktopNow() << "\nexpected:\n" << expected;
         }
     }
-    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, server->display()) == 0; }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return processesOf(plainProgram, server->display()).empty(); }, 5s));
 }
 
 INSTANTIATE_TEST_SUITE_P(

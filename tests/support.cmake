@@ -17,7 +17,9 @@ add_library(kantenwerk_testsupport STATIC
   ${kantenwerk_support_dir}/probe_report.cpp)
 target_include_directories(kantenwerk_testsupport PUBLIC ${kantenwerk_support_dir})
 target_compile_definitions(kantenwerk_testsupport PRIVATE
-  KANTENWERK_XORG_DIR="${CMAKE_CURRENT_LIST_DIR}/xorg")
+  KANTENWERK_XORG_DIR="${CMAKE_CURRENT_LIST_DIR}/xorg"
+  KANTENWERK_BUILD_TIME_FACTOR=${kantenwerk_time_factor}
+  KANTENWERK_SHADER_CACHE="${CMAKE_BINARY_DIR}/mesa-shader-cache")
 target_link_libraries(kantenwerk_testsupport PUBLIC
   GTest::gtest X11::X11 X11::Xtst GLUT::GLUT OpenGL::GL ZLIB::ZLIB Threads::Threads)
 
@@ -28,6 +30,7 @@ target_link_libraries(gamemode_probe PRIVATE GLUT::GLUT OpenGL::GL)
 add_executable(input_probe ${kantenwerk_support_dir}/input_probe.cpp)
 target_link_libraries(input_probe PRIVATE GLUT::GLUT OpenGL::GL)
 
+kantenwerk_timeout(support_timeout 60)
 add_executable(support_test ${kantenwerk_support_dir}/support_test.cpp)
 target_link_libraries(support_test PRIVATE kantenwerk_testsupport)
 target_compile_definitions(support_test PRIVATE
@@ -35,5 +38,5 @@ target_compile_definitions(support_test PRIVATE
   KANTENWERK_INPUT_PROBE="$<TARGET_FILE:input_probe>")
 add_dependencies(support_test gamemode_probe input_probe)
 gtest_discover_tests(support_test
-  DISCOVERY_MODE PRE_TEST
-  PROPERTIES TIMEOUT 60 LABELS xserver)
+  DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT ${discovery_timeout}
+  PROPERTIES TIMEOUT ${support_timeout} LABELS xserver)

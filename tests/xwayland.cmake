@@ -5,6 +5,7 @@ target_link_libraries(xwayland_test PRIVATE kantenwerk_testsupport X11::Xxf86vm 
 target_compile_definitions(xwayland_test PRIVATE KANTENWERK_PROGRAM="$<TARGET_FILE:kantenwerk>"
   KANTENWERK_PROBE_NOGAMEMODE="$<TARGET_FILE:kantenwerk_probe_nogamemode>")
 add_dependencies(xwayland_test kantenwerk kantenwerk_probe_nogamemode)
+kantenwerk_timeout(xwayland_timeout 90)
 gtest_discover_tests(xwayland_test
-  DISCOVERY_MODE PRE_TEST
-  PROPERTIES TIMEOUT 90 LABELS "e2e;xserver")
+  DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT ${discovery_timeout}
+  PROPERTIES TIMEOUT ${xwayland_timeout} LABELS "e2e;xserver")

@@ -89,15 +89,16 @@ protected:
                << " && echo $DISPLAY $WAYLAND_DISPLAY >" << runtime << "/new && mv " << runtime << "/new " << runtime
                << "/display'\n";
         config.close();
+        // Made by sway for XWayland, the folder of X sockets would be its
+        // user's alone and shut every other user's X server out; at boot it
+        // is 1777, which a machine where no X server ran has not had yet.
+        if (mkdir("/tmp/.X11-unix", 0) == 0) chmod("/tmp/.X11-unix", 01777);
         if (geteuid() == 0) {
             const passwd* nobody = getpwnam("nobody");
             ASSERT_TRUE(nobody);
             // All of sway's is nobody's, whatever the umask.
             for (const std::string& path : {dir, runtime, dir + "/config"})
                 ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0) << path;
-            // Made by XWayland as nobody, the folder of X sockets would shut
-            // every other user's X server out; at boot it is root's, 1777.
-            if (mkdir("/tmp/.X11-unix", 0) == 0) chmod("/tmp/.X11-unix", 01777);
             asSwaysUser = {"setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
                            "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups", "--pdeathsig=TERM"};
         }

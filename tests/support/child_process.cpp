@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -18,8 +20,30 @@ extern char** environ;
 
 namespace kantenwerk::testsupport {
 
+#ifndef KANTENWERK_BUILD_TIME_FACTOR
+#define KANTENWERK_BUILD_TIME_FACTOR 1
+#endif
+
+double timeFactor() {
+    static const double factor = [] {
+        const char* text = std::getenv("KANTENWERK_TIME_FACTOR");
+        char* end = nullptr;
+        const double chosen = text && *text ? std::strtod(text, &end) : 0;
+        if (text && *text && (*end != '\0' || !(chosen >= 1)))
+            throw std::invalid_argument(std::string("KANTENWERK_TIME_FACTOR is not a number of at least 1: ") + text);
+        return chosen >= 1 ? chosen : double(KANTENWERK_BUILD_TIME_FACTOR);
+    }();
+    return factor;
+}
+
+std::chrono::milliseconds scaled(std::chrono::milliseconds span) {
+    return std::chrono::milliseconds(static_cast<long long>(double(span.count()) * timeFactor() + 0.5));
+}
+
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit,
                std::chrono::milliseconds interval) {
+    limit = scaled(limit);
+    interval = scaled(interval);
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (true) {
         if (condition()) return true;
@@ -75,6 +99,11 @@ pid_t spawn(const SpawnRequest& request) {
         if (equals != std::string::npos) merged[item.substr(0, equals)] = item.substr(equals + 1);
     }
     for (const auto& [key, value] : request.environment) merged[key] = value;
+#ifdef KANTENWERK_SHADER_CACHE
+    // One shader cache for the build's runs, so that only the first start
+    // compiles: a build's HOME may have no cache, or none that can be written.
+    merged.emplace("MESA_SHADER_CACHE_DIR", KANTENWERK_SHADER_CACHE);
+#endif
     std::vector<std::string> envStrings;
     for (const auto& [key, value] : merged) envStrings.push_back(key + "=" + value);
     std::vector<char*> envp;
@@ -238,7 +267,7 @@ bool ChildProcess::isRunning() { return !reap(false); }
 ExitStatus ChildProcess::waitExit(std::chrono::milliseconds limit) {
     if (!waitUntil([this] { return reap(false); }, limit)) {
         throw std::runtime_error("process " + std::to_string(pid_) + " still running after " +
-                                 std::to_string(limit.count()) + " ms\nstdout: " +
+                                 std::to_string(scaled(limit).count()) + " ms\nstdout: " +
                                  tail(stdoutText()) + "\nstderr: " + tail(stderrText()));
     }
     // Output written just before exit may still be in the pipe.
@@ -281,6 +310,29 @@ long long processCpuTicks(pid_t pid) {
     const std::vector<std::string> fields = procStatFields(pid);
     // utime and stime are fields 14 and 15 of the whole line.
     return fields.size() > 12 ? std::stoll(fields[11]) + std::stoll(fields[12]) : -1;
+}
+
+std::vector<pid_t> processesOf(const std::string& program, const std::string& display) {
+    namespace fs = std::filesystem;
+    const fs::path binary = fs::canonical(program);
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        // Natively /proc/PID/exe names the binary. Under qemu-user it names
+        // the emulator, whose binfmt handler keeps the binary's path ahead of
+        // the arguments; the watcher, a fork, has the program's arguments too.
+        bool runs = fs::read_symlink(entry.path() / "exe", error) == binary;
+        std::ifstream arguments(entry.path() / "cmdline");
+        std::string argument;
+        for (int k = 0; k < 2 && !runs && std::getline(arguments, argument, '\0'); ++k)
+            runs = !argument.empty() && fs::weakly_canonical(argument, error) == binary;
+        if (!runs) continue;
+        std::ifstream environment(entry.path() / "environ");
+        bool here = false;
+        for (std::string variable; std::getline(environment, variable, '\0');) here |= variable == "DISPLAY=" + display;
+        if (here) found.push_back(pid_t(std::stoi(entry.path().filename().string())));
+    }
+    return found;
 }
 
 }  // namespace kantenwerk::testsupport

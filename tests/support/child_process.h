@@ -16,7 +16,15 @@
 
 namespace kantenwerk::testsupport {
 
-// Polls until condition() holds or limit passes; true if it held.
+// How many times longer than on a developer's machine the tests' limits
+// are, at least 1: KANTENWERK_TIME_FACTOR at run time, else the build's
+// (KANTENWERK_TIME_FACTOR when CMake ran, else what it measured then). The
+// limits only catch hangs; a slow or emulated machine is not one.
+double timeFactor();
+std::chrono::milliseconds scaled(std::chrono::milliseconds span);
+
+// Polls until condition() holds or limit passes; true if it held. Limit and
+// interval are scaled by timeFactor().
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit,
                std::chrono::milliseconds interval = std::chrono::milliseconds(5));
 
@@ -27,6 +35,10 @@ std::vector<std::string> procStatFields(pid_t pid);
 
 // utime + stime in clock ticks from /proc, or -1 once the process is gone.
 long long processCpuTicks(pid_t pid);
+
+// Processes of this program binary with DISPLAY=display, whatever they call
+// themselves: the program and anything it left behind, under qemu-user too.
+std::vector<pid_t> processesOf(const std::string& program, const std::string& display);
 
 struct ExitStatus {
     bool exited = false;   // normal exit; code is valid

@@ -315,6 +315,8 @@ TEST(TestServerLifetime, StoppedServerLeavesNoProcessLockOrSocket) {
         number = server.displayNumber();
         EXPECT_EQ(server.display(), ":" + std::to_string(number));
         EXPECT_TRUE(std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"));
+        // Listening on the abstract socket alone, it needs no /tmp/.X11-unix.
+        EXPECT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)));
         XSession session(server.display());
         EXPECT_EQ(session.screenSize().width, 1024);
         EXPECT_EQ(session.screenSize().height, 768);
@@ -322,6 +324,13 @@ TEST(TestServerLifetime, StoppedServerLeavesNoProcessLockOrSocket) {
     EXPECT_FALSE(processAlive(pid));
     EXPECT_FALSE(std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"));
     EXPECT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)));
+}
+
+TEST(SilentDisplayStandIn, TakesAClientThroughTheAbstractSocketAlone) {
+    SilentDisplay silent;
+    EXPECT_FALSE(std::filesystem::exists("/tmp/.X11-unix/X" + silent.display().substr(1)));
+    ChildProcess client("xhost", {}, {{"DISPLAY", silent.display()}});
+    EXPECT_TRUE(silent.acceptClient(10s));
 }
 
 // ---- a server that cannot start fails, never skips ----

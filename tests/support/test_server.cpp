@@ -4,13 +4,17 @@
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -108,8 +112,10 @@ std::string xorgBinary() {
 
 std::vector<std::string> serverCommand(ServerKind kind, int number, const std::string& tempDir) {
     const std::string display = ":" + std::to_string(number);
+    // Only the abstract socket: a server of a user makes /tmp/.X11-unix its
+    // own where none is yet, or cannot listen there, as Xorg cannot.
     if (kind == ServerKind::NoModes) {
-        return {"Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"};
+        return {"Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-nolisten", "unix", "-noreset"};
     }
     const char* const file = kind == ServerKind::FullModes     ? "/full.conf"
                              : kind == ServerKind::Only1024    ? "/only1024.conf"
@@ -118,7 +124,7 @@ std::vector<std::string> serverCommand(ServerKind kind, int number, const std::s
     const std::string config = std::string(KANTENWERK_XORG_DIR) + file;
     if (!exists(config)) throw std::runtime_error("missing Xorg config " + config);
     return {xorgBinary(), display,      "-config",  config,        "-noreset",
-            "-nolisten", "tcp",        "-logfile", tempDir + "/Xorg.log",
+            "-nolisten", "tcp",        "-nolisten", "unix", "-logfile", tempDir + "/Xorg.log",
             "-novtswitch", "-sharevts"};
 }
 
@@ -245,6 +251,38 @@ TestServer::~TestServer() {
 
 std::string TestServer::logTail(int lines) const {
     return tailLines(tempDir_ + "/server-" + std::to_string(number_) + ".log", lines);
+}
+
+SilentDisplay::SilentDisplay() {
+    listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener_ < 0) throw std::runtime_error(std::string("socket: ") + strerror(errno));
+    for (int number = 900; number < 999; ++number) {
+        if (exists(lockPath(number))) continue;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        // Abstract: a leading NUL, then the name without one at its end.
+        const std::string name = socketPath(number);
+        name.copy(address.sun_path + 1, name.size());
+        const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(listener_, 1) == 0) {
+            display_ = ":" + std::to_string(number);
+            return;
+        }
+    }
+    close(listener_);
+    throw std::runtime_error("no free X display number between 900 and 998");
+}
+
+SilentDisplay::~SilentDisplay() {
+    if (connection_ >= 0) close(connection_);
+    close(listener_);
+}
+
+bool SilentDisplay::acceptClient(std::chrono::milliseconds limit) {
+    pollfd connecting{listener_, POLLIN, 0};
+    if (poll(&connecting, 1, int(scaled(limit).count())) != 1) return false;
+    connection_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    return connection_ >= 0;
 }
 
 }  // namespace kantenwerk::testsupport

@@ -52,4 +52,25 @@ private:
     pid_t pid_ = -1;
 };
 
+// A display that takes a connection and never answers, as a hung server
+// does. It listens only on the abstract socket Xlib tries first on Linux,
+// so it needs no /tmp/.X11-unix, and the number stays taken for others.
+class SilentDisplay {
+public:
+    SilentDisplay(); // throws if no number from 900 to 998 is free
+    ~SilentDisplay();
+    SilentDisplay(const SilentDisplay&) = delete;
+    SilentDisplay& operator=(const SilentDisplay&) = delete;
+
+    const std::string& display() const { return display_; }
+    // Accepts the first client's connection and keeps it open; false if none
+    // came within limit (scaled like every limit).
+    bool acceptClient(std::chrono::milliseconds limit);
+
+private:
+    int listener_ = -1;
+    int connection_ = -1;
+    std::string display_;
+};
+
 }  // namespace kantenwerk::testsupport
