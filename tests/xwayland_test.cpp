@@ -92,7 +92,10 @@ protected:
         // Made by sway for XWayland, the folder of X sockets would be its
         // user's alone and shut every other user's X server out; at boot it
         // is 1777, which a machine where no X server ran has not had yet.
-        if (mkdir("/tmp/.X11-unix", 0) == 0) chmod("/tmp/.X11-unix", 01777);
+        // One of a user's own still turns away every other user's sway, so
+        // a folder made here goes again at the end.
+        madeSocketFolder = mkdir("/tmp/.X11-unix", 0) == 0;
+        if (madeSocketFolder) chmod("/tmp/.X11-unix", 01777);
         if (geteuid() == 0) {
             const passwd* nobody = getpwnam("nobody");
             ASSERT_TRUE(nobody);
@@ -141,6 +144,8 @@ protected:
         }
         std::error_code ignored;
         fs::remove_all(dir, ignored);
+        // Only while empty: another server's socket keeps it.
+        if (madeSocketFolder) rmdir("/tmp/.X11-unix");
     }
 
     // Escape from a virtual keyboard of sway's, which reaches XWayland as a
@@ -161,6 +166,7 @@ protected:
     }
 
     std::string dir;
+    bool madeSocketFolder = false;
     std::vector<std::string> asSwaysUser;  // the command prefix that runs as sway's user
     std::map<std::string, std::string> environment;  // sway's and its keyboards'
     std::unique_ptr<ChildProcess> sway;
