@@ -166,6 +166,21 @@ protected:
         return parseProbeReport(program->stderrText());
     }
 
+    // Ends the program with Escape (signal 0) or the signal to its process
+    // group; the shell must see that ending.
+    void endBy(int signal)
+    {
+        if (signal == 0)
+            session->tapKey(XK_Escape);
+        else
+            program->signalGroup(signal);
+        const ExitStatus status = program->waitExit(10s);
+        if (signal == 0)
+            EXPECT_TRUE(status.succeeded()) << status.describe() << "\n" << program->stderrText();
+        else
+            EXPECT_TRUE(status.signaled && status.signal == signal) << status.describe();
+    }
+
     std::unique_ptr<TestServer> server;
     std::unique_ptr<XSession> session;
     std::unique_ptr<ChildProcess> program;  // destroyed before the server
@@ -771,15 +786,7 @@ TEST_P(SeveralMonitors, KeepTheDesktopModeAndGetTheirLayoutBack)
     layOut(display, {{"DUMMY0", "1280x1024", 0, 0}, {"DUMMY1", "1280x1024", 0, 0}}, {1280, 1024});
     ASSERT_NE(describeLayout(server->display()), found);
     const auto ended = std::chrono::steady_clock::now();
-    if (param.signal == 0)
-        session->tapKey(XK_Escape);
-    else
-        program->signalGroup(param.signal);
-    const ExitStatus status = program->waitExit(10s);
-    if (param.signal == 0)
-        EXPECT_TRUE(status.succeeded()) << status.describe() << "\n" << program->stderrText();
-    else
-        EXPECT_TRUE(status.signaled && status.signal == param.signal) << status.describe();
+    endBy(param.signal);
     EXPECT_TRUE(waitUntil([&] { return describeLayout(server->display()) == found; }, 5s))
         << describeLayout(server->display()) << "\nfound at start:\n" << found;
     recordTimeSince(ended);
@@ -971,15 +978,7 @@ TEST_P(KeepingTheDesktop, OneCopyPerScreenAndTheDesktopAsFoundComesBack)
             EXPECT_EQ(stopped.size(), 1u);
             if (run.watcherSignal == SIGKILL) stopped.clear();
         }
-        if (run.signal == 0)
-            session->tapKey(XK_Escape);
-        else
-            program->signalGroup(run.signal);
-        const ExitStatus status = program->waitExit(10s);
-        if (run.signal == 0)
-            EXPECT_TRUE(status.succeeded()) << status.describe();
-        else
-            EXPECT_TRUE(status.signaled && status.signal == run.signal) << status.describe();
+        endBy(run.signal);
         if (run.userMode.width != 0) {
             switchMode(display, run.userMode);
             expected = desktopNow();
