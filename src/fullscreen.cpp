@@ -111,6 +111,7 @@ static void chooseOwnMode(const std::vector<std::string>& candidates, const std:
 
 bool chooseMode(const std::vector<std::string>& candidates, const std::string& display)
 {
+    ownMode = {};
     for (const std::string& candidate : candidates) {
         glutGameModeString(candidate.c_str());
         if (glutGameModeGet(GLUT_GAME_MODE_POSSIBLE))

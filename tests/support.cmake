@@ -26,9 +26,9 @@ target_link_libraries(kantenwerk_testsupport PUBLIC
 # Small GLUT programs the self-test runs in child processes: freeglut allows
 # one display per process.
 add_executable(gamemode_probe ${kantenwerk_support_dir}/gamemode_probe.cpp)
-target_link_libraries(gamemode_probe PRIVATE GLUT::GLUT OpenGL::GL)
+target_link_libraries(gamemode_probe PRIVATE kantenwerk_core)
 add_executable(input_probe ${kantenwerk_support_dir}/input_probe.cpp)
-target_link_libraries(input_probe PRIVATE GLUT::GLUT OpenGL::GL)
+target_link_libraries(input_probe PRIVATE kantenwerk_core)
 
 kantenwerk_timeout(support_timeout 60)
 add_executable(support_test ${kantenwerk_support_dir}/support_test.cpp)

@@ -1,6 +1,7 @@
 // A GLUT program that fills its window with one colour and prints the input
 // it receives, one event per line, so tests can check what reaches it.
-//   input_probe --game MODE R G B     in game mode
+//   input_probe --game MODE R G B     full screen in MODE, as the program
+//                                     takes the screen
 //   input_probe --window W H R G B    in a normal window at (0, 0)
 // Escape ends it with exit code 0; it gives up by itself after 60 s.
 #include <GL/freeglut.h>
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "fullscreen.h"
 
 namespace {
 
@@ -62,12 +65,11 @@ int main(int argc, char** argv) {
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     if (argc == 6 && std::strcmp(argv[1], "--game") == 0) {
-        glutGameModeString(argv[2]);
-        if (!glutGameModeGet(GLUT_GAME_MODE_POSSIBLE)) {
+        if (!chooseMode({argv[2]}, "")) {
             say("cannot enter game mode %d", 0);
             return 2;
         }
-        glutEnterGameMode();
+        enterChosenMode(DesktopMode{});
     } else if (argc == 7 && std::strcmp(argv[1], "--window") == 0) {
         glutInitWindowPosition(0, 0);
         glutInitWindowSize(std::atoi(argv[2]), std::atoi(argv[3]));
