@@ -2,9 +2,12 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 
 namespace {
 
@@ -117,6 +120,15 @@ static Holder takeSelection(Display* display, Atom selection, Window window, con
     return holder;
 }
 
+// True where the copy that a claim's token names ran on this machine and
+// has ended. A copy on another host, or in another PID namespace, may look
+// ended here; it is waited for, then refused all the same.
+static bool hasEnded(const std::string& token)
+{
+    const long pid = std::strtol(token.c_str(), nullptr, 10);
+    return pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
 // The display as the user would name it, with the screen: ":0.0".
 static std::string whereOf(Display* display)
 {
@@ -142,11 +154,14 @@ ScreenClaim claimScreen(const char* name)
                   std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
     const Window window = ownerWindow(display, claim.token);
     // A watcher puts the desktop back within a second; one that takes five
-    // is stuck and keeps the screen no longer.
-    const auto waited = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    // is stuck and keeps the screen no longer. A copy that has just ended
+    // holds it until the server has seen its connection close.
+    const auto started = std::chrono::steady_clock::now();
     Holder holder = takeSelection(display, selection, window, {});
-    while (holder.owner != window && holder.restoring) {
-        const bool stuck = std::chrono::steady_clock::now() > waited;
+    while (holder.owner != window && (holder.restoring || hasEnded(holder.token))) {
+        const bool stuck = std::chrono::steady_clock::now() - started > std::chrono::seconds(5);
+        if (stuck && !holder.restoring)
+            break;
         if (!stuck)
             usleep(10000);
         holder = takeSelection(display, selection, window, stuck ? holder.token : std::string());

@@ -10,6 +10,8 @@
 #include "test_server.h"
 #include "x_session.h"
 
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
 #include <X11/keysym.h>
@@ -1010,5 +1012,54 @@ INSTANTIATE_TEST_SUITE_P(
         KeepingCase{"TwoMonitors", ServerKind::TwoMonitors, true,
                     {ProgramRun{SIGKILL, SIGKILL, Second::Never, true}, ProgramRun{0}}}),
     ::testing::PrintToStringParamName());
+
+// The owner windows of claims on the screen, by their tokens.
+std::vector<std::string> claimTokens(::Display* display)
+{
+    std::vector<std::string> tokens;
+    Window root = None, parent = None, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return tokens;
+    for (unsigned k = 0; k < count; ++k) {
+        XTextProperty token{};
+        if (XGetTextProperty(display, children[k], &token, XInternAtom(display, "_KANTENWERK_CLAIM", False))) {
+            tokens.emplace_back(reinterpret_cast<const char*>(token.value), token.nitems);
+            XFree(token.value);
+        }
+    }
+    XFree(children);
+    return tokens;
+}
+
+using EndedCopy = KeepingTheDesktop;
+
+// A copy that has just ended holds the screen until the server has seen its
+// connection close, which under load comes after the next copy's start.
+TEST_P(EndedCopy, HoldsTheScreenOnlyUntilTheServerLetsItGo)
+{
+    startServer(GetParam().kind);
+    ChildProcess ended("/bin/true", {});
+    ASSERT_TRUE(ended.waitExit(10s).succeeded());
+    // Its claim, on a connection of the test's own.
+    ::Display* stale = XOpenDisplay(server->display().c_str());
+    ASSERT_NE(stale, nullptr);
+    const Window owner = XCreateWindow(stale, DefaultRootWindow(stale), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent,
+                                       0, nullptr);
+    const std::string token = std::to_string(ended.pid()) + ".1";
+    XChangeProperty(stale, owner, XInternAtom(stale, "_KANTENWERK_CLAIM", False), XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(token.data()), int(token.size()));
+    XSetSelectionOwner(stale, XInternAtom(stale, "_KANTENWERK_S0", False), owner, CurrentTime);
+    XSync(stale, False);
+    launch(plainProgram);
+    ASSERT_TRUE(waitUntil([&] { return claimTokens(session->display()).size() == 2; }, 20s))
+        << program->stdoutText();
+    XCloseDisplay(stale);
+    waitForFrame();
+    endBy(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, EndedCopy,
+                         ::testing::Values(KeepingCase{"Desktop1600", ServerKind::Desktop1600, false, {}}),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
