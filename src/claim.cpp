@@ -7,7 +7,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -98,35 +103,98 @@ static Window windowProperty(Display* display, Window window, const char* name)
 
 // Takes the selection for window where it is free or held by the claim
 // that takeFrom names, and reads who holds it then, all with the server
-// grabbed: two copies starting at once cannot both find it free, and the
-// holder's windows cannot go away while they are read.
+// grabbed, so that two copies starting at once cannot both find it free.
+// The grab does not keep the holder's windows: the server still shuts down
+// a client that has hung up, between any two requests, and the reads of a
+// window gone find nothing. So they count only while the same window still
+// holds the selection after them.
 static Holder takeSelection(Display* display, Atom selection, Window window, const std::string& takeFrom)
 {
     XGrabServer(display);
     Holder holder;
-    holder.owner = XGetSelectionOwner(display, selection);
-    if (holder.owner != None)
-        holder.token = tokenOf(display, holder.owner);
-    if (holder.owner == None || (!takeFrom.empty() && holder.token == takeFrom)) {
-        XSetSelectionOwner(display, selection, window, CurrentTime);
+    do {
+        holder = {};
         holder.owner = XGetSelectionOwner(display, selection);
-    }
-    if (holder.owner != window) {
-        holder.shown = windowProperty(display, holder.owner, shownName);
-        holder.restoring = windowProperty(display, holder.owner, restoringName) != None;
-    }
+        if (holder.owner != None)
+            holder.token = tokenOf(display, holder.owner);
+        if (holder.owner == None || (!takeFrom.empty() && holder.token == takeFrom)) {
+            XSetSelectionOwner(display, selection, window, CurrentTime);
+            holder.owner = XGetSelectionOwner(display, selection);
+        }
+        if (holder.owner != window) {
+            holder.shown = windowProperty(display, holder.owner, shownName);
+            holder.restoring = windowProperty(display, holder.owner, restoringName) != None;
+        }
+    } while (holder.owner != window && XGetSelectionOwner(display, selection) != holder.owner);
     XUngrabServer(display);
     XFlush(display);
     return holder;
 }
 
-// True where the copy that a claim's token names ran on this machine and
-// has ended. A copy on another host, or in another PID namespace, may look
-// ended here; it is waited for, then refused all the same.
+static std::string firstLine(const std::string& path)
+{
+    std::string line;
+    std::getline(std::ifstream(path), line);
+    return line;
+}
+
+// The fields of /proc/PID/stat after the command name, which may hold
+// spaces: the state first, the start time 19th. Empty where unreadable.
+static std::vector<std::string> statFields(long pid)
+{
+    const std::string line = firstLine("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t end = line.rfind(')');
+    std::vector<std::string> fields;
+    if (end == std::string::npos)
+        return fields;
+    std::istringstream rest(line.substr(end + 1));
+    for (std::string field; rest >> field;)
+        fields.push_back(field);
+    return fields;
+}
+
+// What tells this machine's processes from all others sharing the display.
+static std::string whereRunning()
+{
+    char host[HOST_NAME_MAX + 1] = {};
+    gethostname(host, sizeof host - 1);
+    char pidNamespace[64] = {};
+    [[maybe_unused]] const ssize_t length = readlink("/proc/self/ns/pid", pidNamespace, sizeof pidNamespace - 1);
+    return " boot=" + firstLine("/proc/sys/kernel/random/boot_id") + " ns=" + pidNamespace + " host=" + host;
+}
+
+std::string processToken(long pid, const std::string& start)
+{
+    return "pid=" + std::to_string(pid) + " start=" + start + whereRunning();
+}
+
+static std::string ownToken()
+{
+    const std::vector<std::string> fields = statFields(getpid());
+    return processToken(getpid(), fields.size() > 19 ? fields[19] : std::string());
+}
+
+// True where the copy that a claim's token names has ended, as far as this
+// machine can tell. A process of another host, boot or PID namespace counts
+// as running: it cannot be looked at here. A number taken by another
+// process since is told apart by its start time.
 static bool hasEnded(const std::string& token)
 {
-    const long pid = std::strtol(token.c_str(), nullptr, 10);
-    return pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    std::map<std::string, std::string> fields;
+    std::istringstream words(token);
+    for (std::string word; words >> word;) {
+        const std::size_t equals = word.find('=');
+        if (equals != std::string::npos)
+            fields[word.substr(0, equals)] = word.substr(equals + 1);
+    }
+    const long pid = std::strtol(fields["pid"].c_str(), nullptr, 10);
+    if (pid <= 0 || processToken(pid, fields["start"]) != token)
+        return false;
+    const std::vector<std::string> stat = statFields(pid);
+    // Hidden from other users where /proc is mounted with hidepid.
+    if (stat.empty())
+        return kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    return stat[0] == "Z" || stat[0] == "X" || (stat.size() > 19 && stat[19] != fields["start"]);
 }
 
 // The display as the user would name it, with the screen: ":0.0".
@@ -150,8 +218,7 @@ ScreenClaim claimScreen(const char* name)
     const XErrorHandler previous = XSetErrorHandler(ignoreXError);
     claim.where = whereOf(display);
     const Atom selection = selectionOf(display);
-    claim.token = std::to_string(getpid()) + "." +
-                  std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
+    claim.token = ownToken();
     const Window window = ownerWindow(display, claim.token);
     // A watcher puts the desktop back within a second; one that takes five
     // is stuck and keeps the screen no longer. A copy that has just ended
@@ -194,7 +261,7 @@ bool claimToRestore(const std::string& name, const std::string& program)
     Display* display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
     if (display == nullptr)
         return false;
-    const Window window = ownerWindow(display, "restoring." + program);
+    const Window window = ownerWindow(display, "restoring " + ownToken());
     setWindowProperty(display, window, restoringName, window);
     if (takeSelection(display, selectionOf(display), window, program).owner == window)
         return true;

@@ -13,6 +13,12 @@ struct ScreenClaim {
     std::string token;         // names this copy's claim alone, while it holds it
 };
 
+// Names process pid, started start clock ticks after boot, as a claim's
+// token: "pid=4711 start=98765 boot=... ns=... host=...". A number that
+// another process has taken since, or one of another host, boot or PID
+// namespace, does not pass for the process named.
+std::string processToken(long pid, const std::string& start);
+
 // Claims the default screen of display (null: $DISPLAY) for the program's
 // life. A watcher that is putting the desktop back there is waited for.
 // Where the display cannot be opened, nothing is claimed and nobody else

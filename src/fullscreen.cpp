@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/xf86vmode.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,6 +24,9 @@ struct OwnMode {
 };
 
 OwnMode ownMode;
+
+// Set while GLUT makes the program's own full-screen window.
+bool unmanagedNextMap = false;
 
 // A line of the display's mode list, as far as choosing among them goes.
 struct ModeSize {
@@ -141,8 +145,8 @@ int chosenModeGet(GLenum query)
 
 // ---- the switch and the window ---------------------------------------------
 
-// Polls for up to two seconds; a window manager answers within a few
-// milliseconds, and without one the condition holds at once.
+// Polls for up to two seconds; the server answers within a few
+// milliseconds, or another client's grab is let go.
 static bool waitForWindow(const std::function<bool()>& condition)
 {
     for (int k = 0; k < 2000; ++k) {
@@ -153,33 +157,32 @@ static bool waitForWindow(const std::function<bool()>& condition)
     return false;
 }
 
-// Does with GLUT's ordinary window what game mode does with its own: out of
-// any window manager's hands, so that it has no frame and stays above
-// everything, with the pointer confined to it and the keyboard its own.
+// GLUT maps a window the moment it makes it. The program's own full-screen
+// window is override-redirect by then, as game mode's is: a window manager
+// that has once managed a window may still act on it after it has been
+// taken back, late and out of order (sway has kept the keyboard from it).
+extern "C" int XMapWindow(Display* display, Window window)
+{
+    using MapWindow = int (*)(Display*, Window);
+    static const auto mapWindow = reinterpret_cast<MapWindow>(dlsym(RTLD_NEXT, "XMapWindow"));
+    if (unmanagedNextMap) {
+        unmanagedNextMap = false;
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        XChangeWindowAttributes(display, window, CWOverrideRedirect, &attributes);
+    }
+    return mapWindow(display, window);
+}
+
+// Does with GLUT's window, never handed to a window manager, what game mode
+// does with its own: above everything, with the pointer confined to it and
+// the keyboard its own.
 static void takeWindowOver(int x, int y, int width, int height)
 {
     Display* display = glXGetCurrentDisplay();
     const Window window = glXGetCurrentDrawable();
-    const Window root = DefaultRootWindow(display);
-    // Only a withdrawn window can be taken from a window manager, which
-    // first hands it back to the root.
-    XWithdrawWindow(display, window, DefaultScreen(display));
-    waitForWindow([&] {
-        Window rootReturn = None, parent = None, *children = nullptr;
-        unsigned count = 0;
-        XWindowAttributes attributes{};
-        if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count))
-            return false;
-        if (children != nullptr)
-            XFree(children);
-        return parent == root && XGetWindowAttributes(display, window, &attributes) &&
-               attributes.map_state == IsUnmapped;
-    });
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    XChangeWindowAttributes(display, window, CWOverrideRedirect, &attributes);
     XMoveResizeWindow(display, window, x, y, unsigned(width), unsigned(height));
-    XMapRaised(display, window);
+    XRaiseWindow(display, window);
     waitForWindow([&] {
         XWindowAttributes shown{};
         return XGetWindowAttributes(display, window, &shown) && shown.map_state == IsViewable;
@@ -190,8 +193,10 @@ static void takeWindowOver(int x, int y, int width, int height)
                             GrabModeAsync, GrabModeAsync, window, None, CurrentTime) == GrabSuccess;
     });
     XSetInputFocus(display, window, RevertToNone, CurrentTime);
-    XWarpPointer(display, None, root, 0, 0, 0, 0, x + width / 2, y + height / 2);
-    XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, x + width / 2, y + height / 2);
+    waitForWindow([&] {
+        return XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+    });
     XSync(display, False);
 }
 
@@ -206,7 +211,9 @@ static void enterOwnMode(int x, int y)
     }
     glutInitWindowPosition(x, y);
     glutInitWindowSize(ownMode.width, ownMode.height);
+    unmanagedNextMap = true;
     glutCreateWindow("Kantenwerk");
+    unmanagedNextMap = false;
     takeWindowOver(x, y, ownMode.width, ownMode.height);
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "child_process.h"
+#include "claim.h"
 #include "probe_report.h"
 #include "test_server.h"
 #include "x_session.h"
@@ -38,6 +39,9 @@ const std::string probeProgram = KANTENWERK_PROBE;
 // The probe linked against a freeglut whose game mode switches to nothing,
 // as on every architecture but x86: the program takes the screen itself.
 const std::string ownWayProgram = KANTENWERK_PROBE_NOGAMEMODE;
+// The program, but the server shuts down the first holder of the screen it
+// finds right after it has read who that is.
+const std::string vanishingHolderProgram = KANTENWERK_HOLDER_VANISHES;
 
 const Rgb background{217, 217, 217};
 const Rgb white{255, 255, 255};
@@ -168,6 +172,22 @@ protected:
         return parseProbeReport(program->stderrText());
     }
 
+    // The first frame of the run: the mode it reports, then that mode's
+    // square on the screen. The report comes once the screen is claimed,
+    // so no frame of an earlier run is taken for it.
+    Size waitForFrame()
+    {
+        int width = 0, height = 0;
+        EXPECT_TRUE(waitUntil([&] {
+            return std::sscanf(program->stdoutText().c_str(), "Starte Kantenwerk.\nBildschirmaufloesung %dx%d",
+                               &width, &height) == 2;
+        }, 20s)) << program->stdoutText() << program->stderrText();
+        const Point face = windowPoint(0.1, 0.1, {width, height});
+        EXPECT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
+        EXPECT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s));
+        return {width, height};
+    }
+
     // Ends the program with Escape (signal 0) or the signal to its process
     // group; the shell must see that ending.
     void endBy(int signal)
@@ -278,6 +298,7 @@ struct ActionCase {
     std::string name;
     std::function<void(XSession&)> act;
     bool ownWay = false;
+    bool stuckWindowManager = false;  // one that never answers, the slowest there is
 };
 
 void PrintTo(const ActionCase& param, std::ostream* out) { *out << param.name; }
@@ -296,12 +317,26 @@ std::function<void(XSession&)> tapKeys(std::vector<unsigned long> keysyms)
 
 using Ends = KantenwerkWith<ActionCase>;
 
+// The keys reach the program at once whatever a window manager does: its
+// window never meets one, as game mode's never does.
 TEST_P(Ends, WithStatusZero)
 {
+    ::Display* display = nullptr;
+    if (GetParam().stuckWindowManager) {
+        startServer();
+        display = session->display();
+        XSelectInput(display, DefaultRootWindow(display), SubstructureRedirectMask);
+        session->sync();
+    }
     startProgram(programFor(GetParam().ownWay));
     GetParam().act(*session);
     const ExitStatus status = program->waitExit(10s);
     EXPECT_TRUE(status.succeeded()) << status.describe();
+    XEvent event;
+    if (display != nullptr) {
+        EXPECT_FALSE(XCheckTypedEvent(display, MapRequest, &event) || XCheckTypedEvent(display, ConfigureRequest, &event))
+            << "the window manager was asked";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, Ends,
@@ -313,7 +348,10 @@ INSTANTIATE_TEST_SUITE_P(Commands, Ends,
                                            ActionCase{"ExitButtonRight", pressToolbar(4, 3)},
                                            ownWay(ActionCase{"Escape", tapKeys({XK_Escape})}),
                                            ownWay(ActionCase{"LowerQ", tapKeys({XK_q})}),
-                                           ownWay(ActionCase{"ExitButtonLeft", pressToolbar(4, 1)})),
+                                           ownWay(ActionCase{"ExitButtonLeft", pressToolbar(4, 1)}),
+                                           ActionCase{"EscapeUnderStuckWindowManager", tapKeys({XK_Escape}), false, true},
+                                           ownWay(ActionCase{"EscapeUnderStuckWindowManager", tapKeys({XK_Escape}),
+                                                             false, true})),
                          ::testing::PrintToStringParamName());
 
 // The generator is never seeded, so every run's first scramble is the same;
@@ -861,22 +899,6 @@ std::vector<ProgramRun> restartsAfterKill(int times)
 
 class KeepingTheDesktop : public KantenwerkWith<KeepingCase> {
 protected:
-    // The first frame of the run: the mode it reports, then that mode's
-    // square on the screen. The report comes once the screen is claimed,
-    // so no frame of an earlier run is taken for it.
-    Size waitForFrame()
-    {
-        int width = 0, height = 0;
-        EXPECT_TRUE(waitUntil([&] {
-            return std::sscanf(program->stdoutText().c_str(), "Starte Kantenwerk.\nBildschirmaufloesung %dx%d",
-                               &width, &height) == 2;
-        }, 20s)) << program->stdoutText() << program->stderrText();
-        const Point face = windowPoint(0.1, 0.1, {width, height});
-        EXPECT_TRUE(session->waitForPixel(5, 5, [](const Rgb& c) { return c == background; }, 20s));
-        EXPECT_TRUE(session->waitForPixel(face.x, face.y, [](const Rgb& c) { return c == white; }, 20s));
-        return {width, height};
-    }
-
     void expectRefused(ChildProcess& copy)
     {
         const ExitStatus status = copy.waitExit(10s);
@@ -1031,35 +1053,59 @@ std::vector<std::string> claimTokens(::Display* display)
     return tokens;
 }
 
-using EndedCopy = KeepingTheDesktop;
+// A claim left on the screen by a copy that looks ended, or is ending.
+enum class Stale { Ended, NumberTakenAgain, VanishingWhileRead };
+
+struct StaleCase {
+    std::string name;
+    Stale holder;
+};
+
+void PrintTo(const StaleCase& param, std::ostream* out) { *out << param.name; }
+
+using EndedCopy = KantenwerkWith<StaleCase>;
 
 // A copy that has just ended holds the screen until the server has seen its
 // connection close, which under load comes after the next copy's start.
+// Its process number may run another process by then, and the server may
+// close its connection between two of the next copy's reads of its claim.
 TEST_P(EndedCopy, HoldsTheScreenOnlyUntilTheServerLetsItGo)
 {
-    startServer(GetParam().kind);
+    const Stale holder = GetParam().holder;
+    startServer(ServerKind::Desktop1600);
     ChildProcess ended("/bin/true", {});
     ASSERT_TRUE(ended.waitExit(10s).succeeded());
+    const std::string token = holder == Stale::Ended ? processToken(ended.pid(), "1")
+                              : holder == Stale::NumberTakenAgain
+                                  ? processToken(getpid(), "1")
+                                  : processToken(getpid(), procStatFields(getpid()).at(19));
     // Its claim, on a connection of the test's own.
     ::Display* stale = XOpenDisplay(server->display().c_str());
     ASSERT_NE(stale, nullptr);
     const Window owner = XCreateWindow(stale, DefaultRootWindow(stale), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent,
                                        0, nullptr);
-    const std::string token = std::to_string(ended.pid()) + ".1";
     XChangeProperty(stale, owner, XInternAtom(stale, "_KANTENWERK_CLAIM", False), XA_STRING, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(token.data()), int(token.size()));
     XSetSelectionOwner(stale, XInternAtom(stale, "_KANTENWERK_S0", False), owner, CurrentTime);
     XSync(stale, False);
-    launch(plainProgram);
-    ASSERT_TRUE(waitUntil([&] { return claimTokens(session->display()).size() == 2; }, 20s))
-        << program->stdoutText();
-    XCloseDisplay(stale);
+    if (holder == Stale::VanishingWhileRead) {
+        // That build has the server shut this connection down; Xlib must
+        // not touch it again.
+        launch(vanishingHolderProgram);
+    } else {
+        launch(plainProgram);
+        ASSERT_TRUE(waitUntil([&] { return claimTokens(session->display()).size() == 2; }, 20s))
+            << program->stdoutText();
+        XCloseDisplay(stale);
+    }
     waitForFrame();
     endBy(0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, EndedCopy,
-                         ::testing::Values(KeepingCase{"Desktop1600", ServerKind::Desktop1600, false, {}}),
+                         ::testing::Values(StaleCase{"Desktop1600", Stale::Ended},
+                                           StaleCase{"NumberTakenAgain", Stale::NumberTakenAgain},
+                                           StaleCase{"VanishingWhileRead", Stale::VanishingWhileRead}),
                          ::testing::PrintToStringParamName());
 
 }  // namespace
