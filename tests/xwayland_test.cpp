@@ -239,7 +239,9 @@ TEST_P(UnderXWayland, FillsTheOutputWhoseModeItTookWithTheSquareCentred)
     }, 20s, 20ms);
     ASSERT_EQ(placed, emulated) << program.stdoutText() << program.stderrText();
     const std::string named = "Bildschirmaufloesung " + std::to_string(width) + "x" + std::to_string(height) + " ";
-    EXPECT_NE(program.stdoutText().find(named), std::string::npos) << program.stdoutText();
+    // Printed before the window was made, but read from the pipe on a thread of the test's own.
+    EXPECT_TRUE(waitUntil([&] { return program.stdoutText().find(named) != std::string::npos; }, 5s))
+        << program.stdoutText();
 
     // The four white quarters of the start picture form one square.
     std::pair<int, int> across, down;
