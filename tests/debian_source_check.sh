@@ -2,7 +2,8 @@
 # Checks debian/ against the rest of the source: the changelog's version is
 # project()'s, the metainfo's latest release is the changelog's, and
 # Build-Depends names the packages of scripts/packages.sh. Also that every
-# relative link in README.md and CONTRIBUTING.md names a file of the source.
+# relative link in README.md, CONTRIBUTING.md and docs/*.md names a file of
+# the source, and that CONTRIBUTING.md's Layout names every module in src/.
 #   tests/debian_source_check.sh VERSION    VERSION is project()'s
 set -euo pipefail
 version=$1
@@ -32,12 +33,21 @@ scripts=$({
   fail "Build-Depends (left, ! for the tests) differs from scripts/packages.sh:"$'\n'"$(diff <(echo "$buildDepends") <(echo "$scripts"))"
 
 # Markdown links, less web addresses and the anchors after a file name.
-for doc in README.md CONTRIBUTING.md; do
-  links=$(grep -oE '\]\([^)]*\)' "$repo/$doc" | sed 's/^](//; s/)$//; s/#.*//' | grep -v -e '^[a-z]*:' -e '^$' || true)
+# A link is relative to the folder of its file.
+for path in "$repo"/README.md "$repo"/CONTRIBUTING.md "$repo"/docs/*.md; do
+  doc=${path#"$repo"/}
+  links=$(grep -oE '\]\([^)]*\)' "$path" | sed 's/^](//; s/)$//; s/#.*//' | grep -v -e '^[a-z]*:' -e '^$' || true)
   [[ -n $links ]] || fail "no relative links found in $doc"
   while read -r link; do
-    [[ -e $repo/$link ]] || fail "$doc links to $link, which does not exist"
+    [[ -e $(dirname "$path")/$link ]] || fail "$doc links to $link, which does not exist"
   done <<<"$links"
+done
+
+# A module is a src/NAME.h; the Layout names it as src/NAME.*.
+layout=$(sed -n '/^## Layout$/,/^## /p' "$repo/CONTRIBUTING.md")
+for header in "$repo"/src/*.h; do
+  module=$(basename "$header" .h)
+  grep -qE "^ +src/$module\.\* " <<<"$layout" || fail "CONTRIBUTING.md's Layout does not name src/$module.*"
 done
 
 ((failures == 0))
