@@ -1,6 +1,6 @@
 // The program's dealings with the X display beyond what GLUT offers: the
-// desktop as found (video mode, monitors), put back by every ending, the
-// video modes worth trying there, and a look into the event queue.
+// desktop as found (video mode, monitors), put back by every ending, and a
+// look into the event queue.
 #pragma once
 
 #include <array>
