@@ -514,7 +514,7 @@ TEST_P(FastMouse, SkipsStaleFramesButEndsAsIfEveryMotionWereDrawn)
 {
     const BurstCase& param = GetParam();
     std::vector<Point> path;
-    for (int k = 1; k <= 40; ++k) path.push_back({param.press.x + 6 * k, param.press.y + 2 * k});
+    for (int k = 1; k <= 20; ++k) path.push_back({param.press.x + 12 * k, param.press.y + 4 * k});
     struct Outcome {
         ScreenImage held, released;
         ProbeReport report;
