@@ -1,6 +1,6 @@
 #include "fullscreen.h"
 
-#include <GL/glut.h>
+#include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 namespace {
@@ -239,5 +240,10 @@ void enterChosenMode(const DesktopMode& desktop)
         if (x != 0 || y != 0)
             glutPositionWindow(x, y);
     }
+    // The GL driver registers exit handlers of its own when the window's
+    // context is made, after freeglut's; riscv64's llvmpipe frees its shader
+    // compiler in one, and freeglut's teardown after it then crashes. Its
+    // teardown registered now runs first, and errors are excused before it.
+    std::atexit(glutExit);
     excuseXErrorsAtExit();
 }
