@@ -1,13 +1,10 @@
-# The real program plus a report of its orientations and frame count at exit,
-# on a GL driver that frees itself at exit as riscv64's does.
-add_executable(kantenwerk_probe ${PROJECT_SOURCE_DIR}/src/main.cpp ${CMAKE_CURRENT_SOURCE_DIR}/state_dump.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/driver_exit.cpp)
-target_link_libraries(kantenwerk_probe PRIVATE kantenwerk_core ${CMAKE_DL_LIBS} -Wl,--wrap=glutSwapBuffers)
+# The real program plus a report of its orientations and frame count at exit.
+add_executable(kantenwerk_probe ${PROJECT_SOURCE_DIR}/src/main.cpp ${CMAKE_CURRENT_SOURCE_DIR}/state_dump.cpp)
+target_link_libraries(kantenwerk_probe PRIVATE kantenwerk_core -Wl,--wrap=glutSwapBuffers)
 # The same, but with a freeglut whose game mode can switch to no mode.
 add_executable(kantenwerk_probe_nogamemode ${PROJECT_SOURCE_DIR}/src/main.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/state_dump.cpp ${CMAKE_CURRENT_SOURCE_DIR}/gamemode_refused.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/driver_exit.cpp)
-target_link_libraries(kantenwerk_probe_nogamemode PRIVATE kantenwerk_core ${CMAKE_DL_LIBS}
+  ${CMAKE_CURRENT_SOURCE_DIR}/state_dump.cpp ${CMAKE_CURRENT_SOURCE_DIR}/gamemode_refused.cpp)
+target_link_libraries(kantenwerk_probe_nogamemode PRIVATE kantenwerk_core
   -Wl,--wrap=glutSwapBuffers,--wrap=glutGameModeGet,--wrap=glutEnterGameMode)
 # The program, with the first holder of the screen it reads shut down by the
 # server at once, between that read and the next.
